@@ -57,6 +57,29 @@ SCENARIOS = {
         expect(b"v\xe9g \xe9rt\xe9k = l\xe9p\xe9sk\xf6z = "), WAITS, send(b"-0.5\n"),
         expect(b"2.  x=   0.5000  y= 10.0000 \n" + CLOSING), WAITS, send(b"q\n"), ENDS,
     ],
+    "triangle_test-prompts": [
+        expect(b"a = "), WAITS, send(b"\n"), WAITS, send(b"3\n"),
+        expect(b"b = "), WAITS, send(b"4"), WAITS, send(b"\n"),
+        expect(b"c = "), WAITS, send(b"5\n"),
+        expect(b"\nA megadott oldalak alapj\xe1n a h\xe1romsz\xf6g elk\xe9sz\xedthet\xf5!\n" + CLOSING),
+        WAITS, send(b"x\n"), ENDS,
+    ],
+    "triangle_test-pause": [
+        expect(b"a = "), send(b"1 2 3\n"),
+        expect(b"b = c = \nA megadott oldalak alapj\xe1n a h\xe1romsz\xf6g nem elk\xe9sz\xedthet\xf5!\n"
+               + CLOSING),
+        WAITS, send(b"\n"), WAITS, send(b"  \n"), WAITS, send(b"-12\n"), ENDS,
+    ],
+    # Programs that ask nothing still show everything before the pause waits.
+    "reciprocal_sum-pause": [
+        expect(b"A reciprokok \xf6sszege 1..100-ig: 5.187378" + CLOSING),
+        WAITS, send(b"\n\n"), WAITS, send(b"k\n"), ENDS,
+    ],
+    "tab_pattern-pause": [
+        expect(b"\txxxx \tx \txxxx \n\txxxx \txx \txxx \n\txxxx \txxx \txx \n\txxxx \txxxx \tx \n"
+               + CLOSING),
+        WAITS, send(b"\n \n"), WAITS, send(b"x\n"), ENDS,
+    ],
 }
 
 
