@@ -144,9 +144,7 @@ def check(program, out):
     return None
 
 
-def too_long(program, out):
-    if program != "value_table":
-        return False
+def too_long(out):
     m = COUNT_LINE.match(out, len(VT_HEAD))
     return bool(m) and int(m.group(1)) > ROW_CAP
 
@@ -163,7 +161,7 @@ def run_one(build, program, data, timeout, stdin, err):
     # millisecond a run, and the workers hold nothing the program could touch.
     proc = subprocess.Popen([os.path.join(build, program)], stdin=stdin,
                             stdout=subprocess.PIPE, stderr=err, close_fds=False)
-    chunks, size = [], 0
+    chunks, counted = [], False
     deadline = time.monotonic() + timeout
     fd = proc.stdout.fileno()
     verdict = None
@@ -179,10 +177,12 @@ def run_one(build, program, data, timeout, stdin, err):
         if not chunk:
             break
         chunks.append(chunk)
-        size += len(chunk)
-        if size > 65536 and len(chunks) < 4 and too_long(program, b"".join(chunks)):
-            verdict = ("cut", None)
-            break
+        if not counted and program == "value_table":
+            head = b"".join(chunks)
+            counted = COUNT_LINE.search(head) is not None or len(head) > 4096
+            if too_long(head):
+                verdict = ("cut", None)
+                break
     if verdict:
         proc.kill()
     proc.stdout.close()
