@@ -264,6 +264,8 @@ def triangle_case(rng):
     a, b = side(rng), side(rng)
     roll = rng.random()
     if roll < 0.35 and math.isfinite(a + b):
+        if roll < 0.25:
+            a, b = abs(a), abs(b)
         c = a + b                                 # equal in double, not always exactly
         c = rng.choice([c, math.nextafter(c, math.inf), math.nextafter(c, -math.inf)])
     else:
