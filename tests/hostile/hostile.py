@@ -2,7 +2,7 @@
 
 Standard input closed, standard output closed or full, a megabyte of letters,
 a number of a million digits, forty digits at the closing pause: none may make
-a program hang, crash or go past its designed texts.  When output is lost the
+a program hang, crash or print anything but its own texts.  When output is lost the
 program must still run its whole dialogue and then exit with status 1 and one
 line on standard error; otherwise the status is 0 and standard error is empty.
 

@@ -16,6 +16,9 @@ for tool in tmux luit; do
 done
 
 export LC_ALL=C.UTF-8 TERM=xterm-256color
+# The accented letters as the screen shows them, in UTF-8.
+o2=$(printf '\305\221') e1=$(printf '\303\251') a1=$(printf '\303\241')
+o1=$(printf '\303\263') o3=$(printf '\303\266')
 socket="value-table-$$"
 work=$(mktemp -d)
 trap 'tmux -L "$socket" kill-server 2>/dev/null || true; rm -rf "$work"' EXIT
@@ -51,26 +54,26 @@ still_waiting() {
 	fi
 }
 
-wait_for "kezdő érték = "
+wait_for "kezd${o2} ${e1}rt${e1}k = "
 still_waiting "for the start value"
 tmux -L "$socket" send-keys -t t "0" Enter
-wait_for "vég érték = "
+wait_for "v${e1}g ${e1}rt${e1}k = "
 tmux -L "$socket" send-keys -t t "1" Enter
-wait_for "lépésköz = "
+wait_for "l${e1}p${e1}sk${o3}z = "
 tmux -L "$socket" send-keys -t t "0.25" Enter
-wait_for "ha ki akarsz lépni a programból!"
+wait_for "ha ki akarsz l${e1}pni a programb${o1}l!"
 
-expected="kezdő érték = 0
-vég érték = 1
-lépésköz = 0.25
-lépések száma = 4
+expected="kezd${o2} ${e1}rt${e1}k = 0
+v${e1}g ${e1}rt${e1}k = 1
+l${e1}p${e1}sk${o3}z = 0.25
+l${e1}p${e1}sek sz${a1}ma = 4
 ------------------------
 1.  x=   0.0000  y=  8.0000 
 2.  x=   0.2500  y=  8.8750 
 3.  x=   0.5000  y= 10.0000 
 4.  x=   0.7500  y= 11.3750 
 
-Nyomj egy karaktert és egy entert, ha ki akarsz lépni a programból!"
+Nyomj egy karaktert ${e1}s egy entert, ha ki akarsz l${e1}pni a programb${o1}l!"
 actual=$(screen | head -n 12)
 if [ "$actual" != "$expected" ]; then
 	echo "FAILED: the screen differs from the expected table"
