@@ -73,11 +73,14 @@ init)
 	esac
 	# No menu entries, and no Mono or Gecko to install: the programs need neither.
 	export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
-	"$wine" wineboot --init >"$dir/wineboot.log" 2>&1 || {
+	# Under qemu-i386 even wineboot may be killed as it ends (see gate).
+	attempt=1
+	until "$wine" wineboot --init >"$dir/wineboot.log" 2>&1; do
 		cat "$dir/wineboot.log"
-		echo "wineboot failed for $prefix"
-		exit 1
-	}
+		[ $attempt -lt 3 ] || { echo "wineboot failed for $prefix"; exit 1; }
+		attempt=$((attempt + 1))
+		$lib/wineserver -w
+	done
 	$lib/wineserver -w
 	touch "$dir/ready"
 	;;
