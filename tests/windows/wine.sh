@@ -6,7 +6,7 @@
 #        wine.sh ARCH DIR run PROGRAM.exe   runs PROGRAM.exe under Wine
 #
 # ARCH is x86_64 (run by 64-bit Wine) or i686 (32-bit Wine, itself run by
-# qemu-i386, since these kernels cannot start 32-bit programs).
+# qemu-i386, since the kernel here cannot start 32-bit Linux programs).
 set -eu
 
 arch=$1 dir=$2 mode=$3
