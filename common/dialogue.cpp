@@ -5,6 +5,12 @@
 #include <cstdio>
 #include <cstring>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <float.h>
+#include <io.h>
+#endif
+
 const char closing_text[] =
     "\nNyomj egy karaktert \xE9s egy entert, ha ki akarsz l\xE9pni a programb\xF3l!\n";
 
@@ -50,3 +56,29 @@ int exit_status(const char *program)
 	             std::strerror(output_errno != 0 ? output_errno : EIO));
 	return 1;
 }
+
+#ifdef _WIN32
+void windows_start_up(void)
+{
+#ifdef _WIN64
+	/*
+	 * The 64-bit runtime's _controlfp refuses to change the precision, so
+	 * the x87 control word is loaded directly: exception masks in bits 0-5,
+	 * precision in bits 8-9 (11 is 64-bit), rounding in bits 10-11 (00 is
+	 * to nearest).
+	 */
+	unsigned short word;
+	__asm__ volatile("fnstcw %0" : "=m"(word));
+	word = (unsigned short)((word & ~0x0F3F) | 0x033F);
+	__asm__ volatile("fldcw %0" : : "m"(word));
+#else
+	_control87(_PC_64 | _RC_NEAR | _MCW_EM, _MCW_PC | _MCW_RC | _MCW_EM);
+#endif
+	/* Text mode whatever the program was linked with: \n goes out as CR LF. */
+	_setmode(_fileno(stdin), _O_TEXT);
+	_setmode(_fileno(stdout), _O_TEXT);
+}
+
+/* Runs the start-up before main, so no program has to call it. */
+static const bool started_up = (windows_start_up(), true);
+#endif

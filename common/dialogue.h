@@ -6,7 +6,8 @@
  * The programs compute in round-to-nearest with every floating-point exception
  * masked and intermediate results in the x87 extended format (long double).
  * x86-64 Linux starts every process in exactly that state, so there is nothing
- * to set here.
+ * to set here.  Windows starts a program at 53-bit precision, so there the
+ * state is set before main runs (windows_start_up).
  */
 
 /* The text every program ends with; it starts with a line end of its own. */
@@ -26,5 +27,13 @@ void closing_pause(void);
 
 /* The exit status: 0, or 1 after telling standard error why output was lost. */
 int exit_status(const char *program);
+
+#ifdef _WIN32
+/*
+ * Sets round to nearest, every exception masked and 64-bit precision, and text
+ * mode on standard input and output; it runs on its own before main.
+ */
+void windows_start_up(void);
+#endif
 
 #endif

@@ -6,7 +6,11 @@ line, and finally check that it has ended with status 0.  Standard output is a
 pipe here, so a prompt that is not flushed before a read never arrives and the
 scenario fails on a timeout.
 
-usage: interactive.py SCENARIO PROGRAM
+usage: interactive.py [--crlf] SCENARIO PROGRAM [ARGUMENT...]
+
+PROGRAM may be a runner, such as Wine, with the program among its arguments.
+--crlf: the program is a Windows one, so every line end it writes and every
+line end typed into it is CR LF.
 """
 import os
 import select
@@ -98,8 +102,8 @@ def read_available(proc, deadline):
     return os.read(proc.stdout.fileno(), 65536)
 
 
-def run(steps, program):
-    proc = subprocess.Popen([program], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+def run(steps, command):
+    proc = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE)
     seen = b""
     try:
         for step in steps:
@@ -139,9 +143,17 @@ def run(steps, program):
 
 
 def main():
-    scenario, program = sys.argv[1], sys.argv[2]
+    args = sys.argv[1:]
+    crlf = args[:1] == ["--crlf"]
+    if crlf:
+        args = args[1:]
+    scenario, command = args[0], args[1:]
+    steps = SCENARIOS[scenario]
+    if crlf:
+        steps = [(step[0], step[1].replace(b"\n", b"\r\n")) if len(step) == 2 else step
+                 for step in steps]
     try:
-        run(SCENARIOS[scenario], program)
+        run(steps, command)
     except Failure as failure:
         print(f"{scenario}: {failure}")
         return 1

@@ -5,6 +5,17 @@ cd "$(dirname "$0")/.."
 
 cmake --workflow --preset default
 
+# The Windows builds, every case run under Wine (README, "Windows builds").
+if command -v x86_64-w64-mingw32-g++ >/dev/null && command -v i686-w64-mingw32-g++ >/dev/null; then
+  cmake --workflow --preset mingw-x86_64
+  cmake --workflow --preset mingw-i686
+elif [ "${CI:-}" = true ]; then
+  echo "run-all.sh: MinGW-w64 is missing" >&2
+  exit 1
+else
+  echo "run-all.sh: Windows builds skipped: no MinGW-w64 (Debian package mingw-w64)"
+fi
+
 # Hardening: both compilers' warnings, static analysis, the whole suite under
 # the sanitizers, fuzzing, the exact arithmetic model, and coverage.
 cmake --preset dev && cmake --build --preset dev

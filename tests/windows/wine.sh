@@ -1,0 +1,113 @@
+#!/bin/sh
+# wine.sh - runs a Windows build's tests under Wine, with a Wine prefix of its own.
+#
+# usage: wine.sh ARCH DIR init              sets up DIR once: the runner and the prefix
+#        wine.sh ARCH DIR gate COMMAND...   runs COMMAND, or says why it is skipped
+#        wine.sh ARCH DIR run PROGRAM.exe   runs PROGRAM.exe under Wine
+#
+# ARCH is x86_64 (run by 64-bit Wine) or i686 (32-bit Wine, itself run by
+# qemu-i386, since the kernel here cannot start 32-bit Linux programs).
+set -eu
+
+arch=$1 dir=$2 mode=$3
+shift 3
+lib=/usr/lib/wine
+prefix=$dir/prefix
+bindir=$dir/lib/wine
+
+# A missing runner is recorded, and every test that needs it reports itself
+# skipped with this reason: never passed.
+unavailable() {
+	echo "$1" >"$dir/unavailable"
+	echo "SKIPPED: $1"
+	exit 0
+}
+
+# Wine starts every Windows process as <bindir>/wine-preloader <bindir>/wine,
+# where bindir is the folder of the running executable, and finds its data at
+# <bindir>/../../share/wine and ntdll.so under <bindir>/../i386-linux-gnu: so
+# a private bindir whose wrappers run the real ones under qemu-i386.
+make_i686_bindir() {
+	for f in /usr/bin/qemu-i386 $lib/wine $lib/wine-preloader.static /usr/lib/i386-linux-gnu/wine; do
+		[ -e "$f" ] || unavailable "32-bit Wine needs $f (Debian packages qemu-user, wine32:i386, wine32-preloader:i386)"
+	done
+	rm -rf "$dir/lib" "$dir/share"
+	mkdir -p "$bindir" "$dir/share"
+	cp $lib/wine-preloader.static "$bindir/wine-preloader.elf"
+	ln -s $lib/wineserver "$bindir/wineserver"
+	ln -s /usr/share/wine "$dir/share/wine"
+	ln -s /usr/lib/i386-linux-gnu "$dir/lib/i386-linux-gnu"
+	cat >"$bindir/wine" <<-END
+	#!/bin/sh
+	export WINELOADERNOEXEC=1
+	exec qemu-i386 -L / "$bindir/wine-preloader.elf" $lib/wine "\$@"
+	END
+	cat >"$bindir/wine-preloader" <<-END
+	#!/bin/sh
+	shift
+	exec qemu-i386 -L / "$bindir/wine-preloader.elf" $lib/wine "\$@"
+	END
+	chmod +x "$bindir/wine" "$bindir/wine-preloader"
+	qemu-i386 -L / $lib/wine --version >/dev/null 2>&1 ||
+		unavailable "qemu-i386 cannot run 32-bit Wine here: $(qemu-i386 -L / $lib/wine --version 2>&1 | tail -n 1)"
+}
+
+wine_env() {
+	export WINEPREFIX="$prefix" WINEDEBUG=-all
+	case $arch in
+	x86_64) wine=$lib/wine64 ;;
+	i686) wine=$bindir/wine; export WINEARCH=win32 ;;
+	*) echo "wine.sh: unknown ARCH $arch" >&2; exit 2 ;;
+	esac
+}
+
+case $mode in
+init)
+	[ -e "$dir/ready" ] && exit 0
+	mkdir -p "$dir"
+	rm -rf "$dir/unavailable" "$prefix"
+	wine_env
+	case $arch in
+	x86_64) [ -x $lib/wine64 ] || unavailable "64-bit Wine needs $lib/wine64 (Debian packages wine, wine64)" ;;
+	i686) make_i686_bindir ;;
+	esac
+	# No menu entries, and no Mono or Gecko to install: the programs need neither.
+	export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
+	# Under qemu-i386 even wineboot may be killed as it ends (see gate).
+	attempt=1
+	until "$wine" wineboot --init >"$dir/wineboot.log" 2>&1; do
+		cat "$dir/wineboot.log"
+		[ $attempt -lt 3 ] || { echo "wineboot failed for $prefix"; exit 1; }
+		attempt=$((attempt + 1))
+		$lib/wineserver -w
+	done
+	$lib/wineserver -w
+	touch "$dir/ready"
+	;;
+gate)
+	if [ -e "$dir/ready" ]; then
+		[ "$arch" = i686 ] || exec "$@"
+		# qemu-i386 may end a 32-bit process so slowly that wineserver,
+		# after a second, kills it with SIGKILL, and its exit status is
+		# lost: a failed test runs again, twice at most.
+		for attempt in 1 2 3; do
+			status=0
+			"$@" || status=$?
+			[ $status -eq 0 ] && exit 0
+			echo "wine.sh: attempt $attempt failed with status $status"
+		done
+		exit $status
+	elif [ -e "$dir/unavailable" ]; then
+		echo "SKIPPED: $(cat "$dir/unavailable")"
+		exit 0
+	fi
+	echo "no Wine prefix in $dir: the windows/wine-prefix test failed"
+	exit 1
+	;;
+run)
+	wine_env
+	# The session helpers are needed only while the prefix is made.
+	export WINEDLLOVERRIDES="winemenubuilder.exe=d;wineboot.exe=d;services.exe=d;explorer.exe=d"
+	exec "$wine" "$@"
+	;;
+esac
