@@ -22,7 +22,11 @@ static int output_errno;
 
 void flush_output(void)
 {
-	if (std::fflush(stdout) != 0 && output_errno == 0)
+	/*
+	 * Where standard output is unbuffered a write fails inside printf, not
+	 * here: the error flag tells, and errno still holds that write's reason.
+	 */
+	if ((std::fflush(stdout) != 0 || std::ferror(stdout)) && output_errno == 0)
 		output_errno = errno;
 }
 
