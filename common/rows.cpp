@@ -1,0 +1,228 @@
+/* rows - the numbered rows of value_table, formatted and written in large blocks */
+#include "rows.h"
+
+#include <charconv>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+/* 10^0 to 10^19, the powers of ten a 64-bit number can reach. */
+static const std::uint64_t powers_of_ten[20] = {
+	1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000,
+	10000000000, 100000000000, 1000000000000, 10000000000000, 100000000000000,
+	1000000000000000, 10000000000000000, 100000000000000000, 1000000000000000000,
+	10000000000000000000u,
+};
+
+static int digit_count(std::uint64_t v)
+{
+	/* bits * 1233 / 4096 is the power of ten just at or below 2^bits. */
+	int bits = 64 - __builtin_clzll(v | 1);
+	int guess = (bits * 1233) >> 12;
+	return guess + 1 - ((v | 1) < powers_of_ten[guess]);
+}
+
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+#error "digit_groups lays its digits out for a little-endian machine"
+#endif
+
+struct digit_table {
+	std::uint32_t group[10000];
+};
+
+static constexpr digit_table make_digit_groups(void)
+{
+	digit_table t{};
+	for (std::uint32_t i = 0; i < 10000; i++)
+		t.group[i] = (std::uint32_t)('0' + i / 1000) | (std::uint32_t)('0' + i / 100 % 10) << 8 |
+		             (std::uint32_t)('0' + i / 10 % 10) << 16 | (std::uint32_t)('0' + i % 10) << 24;
+	return t;
+}
+
+/*
+ * The four digits of 0000 to 9999, each as the bytes of one 32-bit word with
+ * the first digit lowest: one load and one store per four digits.
+ */
+static constexpr digit_table digit_groups = make_digit_groups();
+
+/* Writes the given number (1 to 8) of digits of v (below 10^8) at out. */
+static inline __attribute__((always_inline)) void put_eight(char *out, std::uint32_t v, int digits)
+{
+	/* The leading group goes first: its spare bytes are overwritten after it. */
+	if (digits > 4) {
+		std::uint32_t lead = digit_groups.group[v / 10000] >> 8 * (8 - digits);
+		std::memcpy(out, &lead, 4);
+		std::memcpy(out + digits - 4, &digit_groups.group[v % 10000], 4);
+	} else {
+		std::uint32_t lead = digit_groups.group[v] >> 8 * (4 - digits);
+		std::memcpy(out, &lead, 4);
+	}
+}
+
+/*
+ * Writes the given number of digits of v (below 10^16) at out; up to 4 bytes
+ * past them may be scribbled on.
+ */
+static inline __attribute__((always_inline)) void put_digits(char *out, std::uint64_t v, int digits)
+{
+	if (digits > 8) {
+		put_eight(out, (std::uint32_t)(v / 100000000), digits - 8);
+		out += digits - 8;
+		v %= 100000000;
+		digits = 8;
+	}
+	put_eight(out, (std::uint32_t)v, digits);
+}
+
+/* Right-aligns the len bytes at text in the 8 columns of "%8.4lf". */
+static char *put_padded(char *out, const char *text, int len)
+{
+	for (int width = len; width < 8; width++)
+		*out++ = ' ';
+	std::memcpy(out, text, (std::size_t)len);
+	return out + len;
+}
+
+/* Writes the sign and the given number of ten-thousandths as "%8.4lf" does. */
+static inline __attribute__((always_inline)) char *put_fixed4(char *out, bool negative,
+                                                             std::uint64_t units)
+{
+	std::uint64_t whole = units / 10000;
+	int digits = digit_count(whole);
+	int len = (int)negative + digits + 5;
+	int pad = len < 8 ? 8 - len : 0;
+	std::memcpy(out, "        ", 8);
+	/* Without a sign, the first digit lands on this minus. */
+	out[pad] = '-';
+	char *p = out + pad + (int)negative;
+	put_digits(p, whole, digits);
+	std::uint64_t decimals = '.' | (std::uint64_t)digit_groups.group[units % 10000] << 8;
+	std::memcpy(p + digits, &decimals, 8);
+	return out + pad + len;
+}
+
+/*
+ * value = m * 2^e exactly, so value * 10^4 = m * 625 * 2^(e + 4), and
+ * m * 625 < 2^63: the four decimals come out of one 64-bit shift, rounded
+ * half to even on the exact remainder as printf rounds.
+ */
+
+/* The values outside 2^-16 to 2^48 in magnitude, which rows seldom hold. */
+static __attribute__((noinline)) char *format_unusual(char *out, double value)
+{
+	std::uint64_t bits;
+	std::memcpy(&bits, &value, sizeof bits);
+	bool negative = (bits >> 63) != 0;
+	int biased = (int)((bits >> 52) & 0x7ff);
+	std::uint64_t fraction = bits & (((std::uint64_t)1 << 52) - 1);
+
+	if (biased == 0x7ff) {
+		/* glibc's words, the sign of a NaN included. */
+		const char *word = fraction != 0 ? "-nan" : "-inf";
+		return negative ? put_padded(out, word, 4) : put_padded(out, word + 1, 3);
+	}
+	/* Below 2^-16, less than half a ten-thousandth: zeros or subnormals. */
+	if (biased < 1008)
+		return put_fixed4(out, negative, 0);
+	/* From 2^48 on, value * 10^4 is a whole number: it fits or is very long. */
+	int left = biased - 1071;
+	std::uint64_t scaled = (fraction | (std::uint64_t)1 << 52) * 625;
+	if (left > 0 && (left >= 64 || scaled >> (64 - left) != 0))
+		return std::to_chars(out, out + FIXED4_MAX, value, std::chars_format::fixed, 4).ptr;
+	return put_fixed4(out, negative, scaled << left);
+}
+
+char *format_fixed4(char *out, double value)
+{
+	std::uint64_t bits;
+	std::memcpy(&bits, &value, sizeof bits);
+	int biased = (int)((bits >> 52) & 0x7ff);
+	int right = 1071 - biased;
+	if (__builtin_expect(right < 1 || right > 63, 0))
+		return format_unusual(out, value);
+
+	std::uint64_t scaled = ((bits & (((std::uint64_t)1 << 52) - 1)) | (std::uint64_t)1 << 52) * 625;
+	std::uint64_t rest = scaled & (((std::uint64_t)1 << right) - 1);
+	std::uint64_t half = (std::uint64_t)1 << (right - 1);
+	std::uint64_t units = scaled >> right;
+	/* Arithmetic, not a branch: which way a value rounds is a coin toss. */
+	units += (std::uint64_t)(rest > half) | ((std::uint64_t)(rest == half) & units);
+	return put_fixed4(out, (bits >> 63) != 0, units);
+}
+
+char *format_int(char *out, int value)
+{
+	std::uint64_t magnitude = value < 0 ? 0 - (std::uint64_t)(std::int64_t)value
+	                                    : (std::uint64_t)value;
+	if (value < 0)
+		*out++ = '-';
+	int digits = digit_count(magnitude);
+	put_digits(out, magnitude, digits);
+	return out + digits;
+}
+
+#if defined(_WIN32) || defined(VALUE_TABLE_PRINTF_ROWS)
+
+/*
+ * The Windows C runtime rounds "%8.4lf" its own way (0.03125 gives 0.0313), so
+ * there the rows stay with printf to keep its bytes.
+ */
+void write_row_number(int number)
+{
+	std::printf("%d.  ", number);
+}
+
+void write_row_values(double x, double y)
+{
+	std::printf("x= %8.4lf  y=%8.4lf \n", x, y);
+}
+
+void flush_rows(void)
+{
+}
+
+#else
+
+/*
+ * Rows are collected here and handed to standard output a block at a time;
+ * the buffer is fixed, so memory does not grow with the count.
+ */
+static char rows[1 << 16];
+static std::size_t rows_used;
+
+/* The most a row's two parts take, scribbled bytes included. */
+enum { NUMBER_MAX = 24, VALUES_MAX = 9 + 2 * FIXED4_MAX };
+
+void flush_rows(void)
+{
+	/*
+	 * A failed write leaves the error on stdout, where the exit status finds
+	 * it; the rows still run to their end as the printf rows do.
+	 */
+	(void)std::fwrite(rows, 1, rows_used, stdout);
+	rows_used = 0;
+}
+
+void write_row_number(int number)
+{
+	if (rows_used > sizeof rows - NUMBER_MAX)
+		flush_rows();
+	char *p = format_int(rows + rows_used, number);
+	std::memcpy(p, ".  ", 3);
+	rows_used = (std::size_t)(p + 3 - rows);
+}
+
+void write_row_values(double x, double y)
+{
+	if (rows_used > sizeof rows - VALUES_MAX)
+		flush_rows();
+	char *p = rows + rows_used;
+	std::memcpy(p, "x= ", 3);
+	p = format_fixed4(p + 3, x);
+	std::memcpy(p, "  y=", 4);
+	p = format_fixed4(p + 4, y);
+	std::memcpy(p, " \n", 2);
+	rows_used = (std::size_t)(p + 2 - rows);
+}
+
+#endif
