@@ -15,13 +15,13 @@ char *format_fixed4(char *out, double value);
 /* Writes value as printf("%d") does at out and returns the end. */
 char *format_int(char *out, int value);
 
-/* Starts a row with its number, as "%d.  ". */
+/* Starts a row with its number, as "%d.  "; write_row_values must follow. */
 void write_row_number(int number);
 
-/* Ends a row with x and y, as "x= %8.4lf  y=%8.4lf \n". */
+/* Ends the row with x and y, as "x= %8.4lf  y=%8.4lf \n". */
 void write_row_values(double x, double y);
 
-/* Hands the rows still collected to standard output; called after the last row. */
+/* Hands the rows still held back to standard output; called after the last row. */
 void flush_rows(void);
 
 #endif
