@@ -83,12 +83,14 @@ static char *put_padded(char *out, const char *text, int len)
 	return out + len;
 }
 
-/* Writes the sign and the given number of ten-thousandths as "%8.4lf" does. */
+/*
+ * Writes the sign and the given number of ten-thousandths as "%8.4lf" does;
+ * the whole part has the given number of digits.
+ */
 static inline __attribute__((always_inline)) char *put_fixed4(char *out, bool negative,
-                                                             std::uint64_t units)
+                                                             std::uint64_t units, int digits)
 {
 	std::uint64_t whole = units / 10000;
-	int digits = digit_count(whole);
 	int len = (int)negative + digits + 5;
 	int pad = len < 8 ? 8 - len : 0;
 	std::memcpy(out, "        ", 8);
@@ -123,16 +125,17 @@ static __attribute__((noinline)) char *format_unusual(char *out, double value)
 	}
 	/* Below 2^-16, less than half a ten-thousandth: zeros or subnormals. */
 	if (biased < 1008)
-		return put_fixed4(out, negative, 0);
+		return put_fixed4(out, negative, 0, 1);
 	/* From 2^48 on, value * 10^4 is a whole number: it fits or is very long. */
 	int left = biased - 1071;
 	std::uint64_t scaled = (fraction | (std::uint64_t)1 << 52) * 625;
 	if (left > 0 && (left >= 64 || scaled >> (64 - left) != 0))
 		return std::to_chars(out, out + FIXED4_MAX, value, std::chars_format::fixed, 4).ptr;
-	return put_fixed4(out, negative, scaled << left);
+	std::uint64_t units = scaled << left;
+	return put_fixed4(out, negative, units, digit_count(units / 10000));
 }
 
-char *format_fixed4(char *out, double value)
+static inline __attribute__((always_inline)) char *put_value(char *out, double value)
 {
 	std::uint64_t bits;
 	std::memcpy(&bits, &value, sizeof bits);
@@ -147,7 +150,19 @@ char *format_fixed4(char *out, double value)
 	std::uint64_t units = scaled >> right;
 	/* Arithmetic, not a branch: which way a value rounds is a coin toss. */
 	units += (std::uint64_t)(rest > half) | ((std::uint64_t)(rest == half) & units);
-	return put_fixed4(out, (bits >> 63) != 0, units);
+	/*
+	 * Below 2^48 the whole part has as many digits as 2^e, or one more when it
+	 * reaches the next power of ten: cheaper than counting them.
+	 */
+	int e = biased - 1023;
+	int fewest = (e > 0 ? e : 0) * 1233 >> 12;
+	int digits = fewest + 1 + (units / 10000 >= powers_of_ten[fewest + 1]);
+	return put_fixed4(out, (bits >> 63) != 0, units, digits);
+}
+
+char *format_fixed4(char *out, double value)
+{
+	return put_value(out, value);
 }
 
 char *format_int(char *out, int value)
@@ -251,9 +266,9 @@ static void format_batch(void)
 		char *p = text + text_used;
 		std::memcpy(p, &low, 8);
 		std::memcpy(p + 8, &high, 8);
-		p = format_fixed4(p + len, batch_x[i]);
+		p = put_value(p + len, batch_x[i]);
 		std::memcpy(p, "  y=", 4);
-		p = format_fixed4(p + 4, batch_y[i]);
+		p = put_value(p + 4, batch_y[i]);
 		std::memcpy(p, " \n", 2);
 		text_used = (std::size_t)(p + 2 - text);
 	}
