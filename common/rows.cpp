@@ -2,6 +2,7 @@
 #include "rows.h"
 
 #include <charconv>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -145,11 +146,13 @@ static inline __attribute__((always_inline)) char *put_value(char *out, double v
 		return format_unusual(out, value);
 
 	std::uint64_t scaled = ((bits & (((std::uint64_t)1 << 52) - 1)) | (std::uint64_t)1 << 52) * 625;
-	std::uint64_t rest = scaled & (((std::uint64_t)1 << right) - 1);
-	std::uint64_t half = (std::uint64_t)1 << (right - 1);
-	std::uint64_t units = scaled >> right;
-	/* Arithmetic, not a branch: which way a value rounds is a coin toss. */
-	units += (std::uint64_t)(rest > half) | ((std::uint64_t)(rest == half) & units);
+	/*
+	 * Half a unit less a bit, plus one more when the unit below is odd: the
+	 * sum carries into the units just when the value rounds up, halves to
+	 * even. Arithmetic, not a branch: which way a value rounds is a coin toss.
+	 */
+	std::uint64_t odd = (scaled >> right) & 1;
+	std::uint64_t units = (scaled + (((std::uint64_t)1 << (right - 1)) - 1) + odd) >> right;
 	/*
 	 * Below 2^48 the whole part has as many digits as 2^e, or one more when it
 	 * reaches the next power of ten: cheaper than counting them.
@@ -222,11 +225,14 @@ static int batch_size;
 /*
  * The last row number's text and ".  x= ", 16 bytes held as two words: the next
  * number is nearly always one more, and adding one to its last digit is much
- * cheaper than formatting it afresh.
+ * cheaper than formatting it afresh. number_step adds that one; number_digit
+ * is the last digit, or 9 when the text cannot simply count up.
  */
 static std::uint64_t number_text[2];
+static std::uint64_t number_step[2];
 static int number_len;
 static int number_last;
+static int number_digit = 9;
 
 static void write_text(void)
 {
@@ -241,32 +247,31 @@ static void write_text(void)
 static void format_batch(void)
 {
 	std::uint64_t low = number_text[0], high = number_text[1];
-	int len = number_len;
 	for (int i = 0; i < batch_size; i++) {
 		if (text_used > sizeof text - ROW_MAX)
 			write_text();
 		int number = batch_number[i];
-		/* The bit where the last digit starts, and whether that digit would carry. */
-		int last = 8 * (len - 7);
-		bool next = number_last > 0 && number == number_last + 1 && len > 6;
-		if (next && ((last < 64 ? low >> last : high >> (last - 64)) & 0xff) != '9') {
-			if (last < 64)
-				low += (std::uint64_t)1 << last;
-			else
-				high += (std::uint64_t)1 << (last - 64);
+		if ((unsigned)number == (unsigned)number_last + 1 && number_digit != 9) {
+			low += number_step[0];
+			high += number_step[1];
+			number_digit++;
 		} else {
 			char fresh[16 + 8];
 			char *end = format_int(fresh, number);
 			std::memcpy(end, ".  x= ", 6);
-			len = (int)(end + 6 - fresh);
+			number_len = (int)(end + 6 - fresh);
 			std::memcpy(&low, fresh, 8);
 			std::memcpy(&high, fresh + 8, 8);
+			int last = 8 * (number_len - 7);
+			number_step[0] = last < 64 ? (std::uint64_t)1 << last : 0;
+			number_step[1] = last < 64 ? 0 : (std::uint64_t)1 << (last - 64);
+			number_digit = number > 0 && number < INT_MAX ? number % 10 : 9;
 		}
 		number_last = number;
 		char *p = text + text_used;
 		std::memcpy(p, &low, 8);
 		std::memcpy(p + 8, &high, 8);
-		p = put_value(p + len, batch_x[i]);
+		p = put_value(p + number_len, batch_x[i]);
 		std::memcpy(p, "  y=", 4);
 		p = put_value(p + 4, batch_y[i]);
 		std::memcpy(p, " \n", 2);
@@ -274,7 +279,6 @@ static void format_batch(void)
 	}
 	number_text[0] = low;
 	number_text[1] = high;
-	number_len = len;
 	batch_size = 0;
 }
 
