@@ -201,6 +201,12 @@ void flush_rows(void)
 
 #else
 
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "dialogue.h"
+
 /*
  * The text of the rows is collected here and handed to standard output a
  * block at a time; the buffer is fixed, so memory does not grow with the count.
@@ -237,10 +243,28 @@ static int number_digit = 9;
 static void write_text(void)
 {
 	/*
-	 * A failed write leaves the error on stdout, where the exit status finds
-	 * it; the rows still run to their end as the printf rows do.
+	 * Straight to the file descriptor, one system call a block, where stdio
+	 * would split each block in two; what stdio still holds goes out first.
 	 */
-	(void)std::fwrite(text, 1, text_used, stdout);
+	flush_output();
+	std::size_t done = 0;
+	while (done < text_used) {
+		ssize_t n = write(STDOUT_FILENO, text + done, text_used - done);
+		if (n > 0) {
+			done += (std::size_t)n;
+		} else if (n < 0 && errno == EINTR) {
+			continue;
+		} else {
+			/*
+			 * stdio meets the same failure with the rest, so that it ends up in
+			 * the exit status; the rows still run to their end as the printf
+			 * rows do.
+			 */
+			(void)std::fwrite(text + done, 1, text_used - done, stdout);
+			flush_output();
+			break;
+		}
+	}
 	text_used = 0;
 }
 
