@@ -104,12 +104,6 @@ static inline __attribute__((always_inline)) char *put_fixed4(char *out, bool ne
 	return out + pad + len;
 }
 
-/*
- * value = m * 2^e exactly, so value * 10^4 = m * 625 * 2^(e + 4), and
- * m * 625 < 2^63: the four decimals come out of one 64-bit shift, rounded
- * half to even on the exact remainder as printf rounds.
- */
-
 /* The values outside 2^-16 to 2^48 in magnitude, which rows seldom hold. */
 static __attribute__((noinline)) char *format_unusual(char *out, double value)
 {
@@ -136,6 +130,11 @@ static __attribute__((noinline)) char *format_unusual(char *out, double value)
 	return put_fixed4(out, negative, units, digit_count(units / 10000));
 }
 
+/*
+ * value = m * 2^e exactly, so value * 10^4 = m * 625 * 2^(e + 4), and
+ * m * 625 < 2^63: the ten-thousandths come out of one 64-bit shift, rounded
+ * half to even on the exact remainder as glibc's printf rounds.
+ */
 static inline __attribute__((always_inline)) char *put_value(char *out, double value)
 {
 	std::uint64_t bits;
@@ -147,7 +146,7 @@ static inline __attribute__((always_inline)) char *put_value(char *out, double v
 
 	std::uint64_t scaled = ((bits & (((std::uint64_t)1 << 52) - 1)) | (std::uint64_t)1 << 52) * 625;
 	/*
-	 * Half a unit less a bit, plus one more when the unit below is odd: the
+	 * Half a unit less one, plus one more when the unit below is odd: the
 	 * sum carries into the units just when the value rounds up, halves to
 	 * even. Arithmetic, not a branch: which way a value rounds is a coin toss.
 	 */
