@@ -4,13 +4,14 @@
 #include <cstdio>
 
 #include "dialogue.h"
+#include "rows.h"
 
 static void szamol(double x)
 {
 	long double xl = x;
 	double y = (double)((xl + xl) * xl + xl * 3 + 8);
 
-	std::printf("x= %8.4lf  y=%8.4lf \n", x, y);
+	write_row_values(x, y);
 }
 
 int main(void)
@@ -35,10 +36,11 @@ int main(void)
 	std::printf("l\xE9p\xE9sek sz\xE1" "ma = %d\n", count);
 	std::printf("------------------------\n");
 	for (int k = 0; k < count; k++) {
-		std::printf("%d.  ", k + 1);
+		write_row_number(k + 1);
 		/* Each x afresh from k: adding the step up would gather rounding errors. */
 		szamol((double)((long double)k * step + start));
 	}
+	flush_rows();
 
 	closing_pause();
 	return exit_status("value_table");

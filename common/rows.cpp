@@ -1,0 +1,327 @@
+/* rows - the numbered rows of value_table, formatted and written in large blocks */
+#include "rows.h"
+
+#include <charconv>
+#include <climits>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+/* 10^0 to 10^19, the powers of ten a 64-bit number can reach. */
+static const std::uint64_t powers_of_ten[20] = {
+	1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000,
+	10000000000, 100000000000, 1000000000000, 10000000000000, 100000000000000,
+	1000000000000000, 10000000000000000, 100000000000000000, 1000000000000000000,
+	10000000000000000000u,
+};
+
+static int digit_count(std::uint64_t v)
+{
+	/* bits * 1233 / 4096 is the power of ten just at or below 2^bits. */
+	int bits = 64 - __builtin_clzll(v | 1);
+	int guess = (bits * 1233) >> 12;
+	return guess + 1 - ((v | 1) < powers_of_ten[guess]);
+}
+
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ != __ORDER_LITTLE_ENDIAN__
+#error "digit_groups lays its digits out for a little-endian machine"
+#endif
+
+struct digit_table {
+	std::uint32_t group[10000];
+};
+
+static constexpr digit_table make_digit_groups(void)
+{
+	digit_table t{};
+	for (std::uint32_t i = 0; i < 10000; i++)
+		t.group[i] = (std::uint32_t)('0' + i / 1000) | (std::uint32_t)('0' + i / 100 % 10) << 8 |
+		             (std::uint32_t)('0' + i / 10 % 10) << 16 | (std::uint32_t)('0' + i % 10) << 24;
+	return t;
+}
+
+/*
+ * The four digits of 0000 to 9999, each as the bytes of one 32-bit word with
+ * the first digit lowest: one load and one store per four digits.
+ */
+static constexpr digit_table digit_groups = make_digit_groups();
+
+/* Writes the given number (1 to 8) of digits of v (below 10^8) at out. */
+static inline __attribute__((always_inline)) void put_eight(char *out, std::uint32_t v, int digits)
+{
+	/* The leading group goes first: its spare bytes are overwritten after it. */
+	if (digits > 4) {
+		std::uint32_t lead = digit_groups.group[v / 10000] >> 8 * (8 - digits);
+		std::memcpy(out, &lead, 4);
+		std::memcpy(out + digits - 4, &digit_groups.group[v % 10000], 4);
+	} else {
+		std::uint32_t lead = digit_groups.group[v] >> 8 * (4 - digits);
+		std::memcpy(out, &lead, 4);
+	}
+}
+
+/*
+ * Writes the given number of digits of v (below 10^16) at out; up to 4 bytes
+ * past them may be scribbled on.
+ */
+static inline __attribute__((always_inline)) void put_digits(char *out, std::uint64_t v, int digits)
+{
+	if (digits > 8) {
+		put_eight(out, (std::uint32_t)(v / 100000000), digits - 8);
+		out += digits - 8;
+		v %= 100000000;
+		digits = 8;
+	}
+	put_eight(out, (std::uint32_t)v, digits);
+}
+
+/* Right-aligns the len bytes at text in the 8 columns of "%8.4lf". */
+static char *put_padded(char *out, const char *text, int len)
+{
+	for (int width = len; width < 8; width++)
+		*out++ = ' ';
+	std::memcpy(out, text, (std::size_t)len);
+	return out + len;
+}
+
+/*
+ * Writes the sign and the given number of ten-thousandths as "%8.4lf" does;
+ * the whole part has the given number of digits.
+ */
+static inline __attribute__((always_inline)) char *put_fixed4(char *out, bool negative,
+                                                             std::uint64_t units, int digits)
+{
+	std::uint64_t whole = units / 10000;
+	int len = (int)negative + digits + 5;
+	int pad = len < 8 ? 8 - len : 0;
+	std::memcpy(out, "        ", 8);
+	/* Without a sign, the first digit lands on this minus. */
+	out[pad] = '-';
+	char *p = out + pad + (int)negative;
+	put_digits(p, whole, digits);
+	std::uint64_t decimals = '.' | (std::uint64_t)digit_groups.group[units % 10000] << 8;
+	std::memcpy(p + digits, &decimals, 8);
+	return out + pad + len;
+}
+
+/* The values outside 2^-16 to 2^48 in magnitude, which rows seldom hold. */
+static __attribute__((noinline)) char *format_unusual(char *out, double value)
+{
+	std::uint64_t bits;
+	std::memcpy(&bits, &value, sizeof bits);
+	bool negative = (bits >> 63) != 0;
+	int biased = (int)((bits >> 52) & 0x7ff);
+	std::uint64_t fraction = bits & (((std::uint64_t)1 << 52) - 1);
+
+	if (biased == 0x7ff) {
+		/* glibc's words, the sign of a NaN included. */
+		const char *word = fraction != 0 ? "-nan" : "-inf";
+		return negative ? put_padded(out, word, 4) : put_padded(out, word + 1, 3);
+	}
+	/* Below 2^-16, less than half a ten-thousandth: zeros or subnormals. */
+	if (biased < 1008)
+		return put_fixed4(out, negative, 0, 1);
+	/* From 2^48 on, value * 10^4 is a whole number: it fits or is very long. */
+	int left = biased - 1071;
+	std::uint64_t scaled = (fraction | (std::uint64_t)1 << 52) * 625;
+	if (left > 0 && (left >= 64 || scaled >> (64 - left) != 0))
+		return std::to_chars(out, out + FIXED4_MAX, value, std::chars_format::fixed, 4).ptr;
+	std::uint64_t units = scaled << left;
+	return put_fixed4(out, negative, units, digit_count(units / 10000));
+}
+
+/*
+ * value = m * 2^e exactly, so value * 10^4 = m * 625 * 2^(e + 4), and
+ * m * 625 < 2^63: the ten-thousandths come out of one 64-bit shift, rounded
+ * half to even on the exact remainder as glibc's printf rounds.
+ */
+static inline __attribute__((always_inline)) char *put_value(char *out, double value)
+{
+	std::uint64_t bits;
+	std::memcpy(&bits, &value, sizeof bits);
+	int biased = (int)((bits >> 52) & 0x7ff);
+	int right = 1071 - biased;
+	if (__builtin_expect(right < 1 || right > 63, 0))
+		return format_unusual(out, value);
+
+	std::uint64_t scaled = ((bits & (((std::uint64_t)1 << 52) - 1)) | (std::uint64_t)1 << 52) * 625;
+	/*
+	 * Half a unit less one, plus one more when the unit below is odd: the
+	 * sum carries into the units just when the value rounds up, halves to
+	 * even. Arithmetic, not a branch: which way a value rounds is a coin toss.
+	 */
+	std::uint64_t odd = (scaled >> right) & 1;
+	std::uint64_t units = (scaled + (((std::uint64_t)1 << (right - 1)) - 1) + odd) >> right;
+	/*
+	 * Below 2^48 the whole part has as many digits as 2^e, or one more when it
+	 * reaches the next power of ten: cheaper than counting them.
+	 */
+	int e = biased - 1023;
+	int fewest = (e > 0 ? e : 0) * 1233 >> 12;
+	int digits = fewest + 1 + (units / 10000 >= powers_of_ten[fewest + 1]);
+	return put_fixed4(out, (bits >> 63) != 0, units, digits);
+}
+
+char *format_fixed4(char *out, double value)
+{
+	return put_value(out, value);
+}
+
+char *format_int(char *out, int value)
+{
+	std::uint64_t magnitude = value < 0 ? 0 - (std::uint64_t)(std::int64_t)value
+	                                    : (std::uint64_t)value;
+	if (value < 0)
+		*out++ = '-';
+	int digits = digit_count(magnitude);
+	put_digits(out, magnitude, digits);
+	return out + digits;
+}
+
+#if defined(_WIN32) || defined(VALUE_TABLE_PRINTF_ROWS)
+
+/*
+ * The Windows C runtime rounds "%8.4lf" its own way (0.03125 gives 0.0313), so
+ * there the rows stay with printf to keep its bytes.
+ */
+void write_row_number(int number)
+{
+	std::printf("%d.  ", number);
+}
+
+void write_row_values(double x, double y)
+{
+	std::printf("x= %8.4lf  y=%8.4lf \n", x, y);
+}
+
+void flush_rows(void)
+{
+}
+
+#else
+
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "dialogue.h"
+
+/*
+ * The text of the rows is collected here and handed to standard output a
+ * block at a time; the buffer is fixed, so memory does not grow with the count.
+ */
+static char text[1 << 16];
+static std::size_t text_used;
+
+/* The most one row takes, scribbled bytes included. */
+enum { ROW_MAX = 32 + 2 * FIXED4_MAX };
+
+/*
+ * Rows wait as numbers until a batch is full and are then formatted together,
+ * apart from the extended-precision arithmetic of x and y, whose long chains
+ * of latency the processor can then overlap from row to row.
+ */
+enum { BATCH = 128 };
+static int batch_number[BATCH];
+static double batch_x[BATCH];
+static double batch_y[BATCH];
+static int batch_size;
+
+/*
+ * The last row number's text and ".  x= ", 16 bytes held as two words: the next
+ * number is nearly always one more, and adding one to its last digit is much
+ * cheaper than formatting it afresh. number_step adds that one; number_digit
+ * is the last digit, or 9 when the text cannot simply count up.
+ */
+static std::uint64_t number_text[2];
+static std::uint64_t number_step[2];
+static int number_len;
+static int number_last;
+static int number_digit = 9;
+
+static void write_text(void)
+{
+	/*
+	 * Straight to the file descriptor, one system call a block, where stdio
+	 * would split each block in two; what stdio still holds goes out first.
+	 */
+	flush_output();
+	std::size_t done = 0;
+	while (done < text_used) {
+		ssize_t n = write(STDOUT_FILENO, text + done, text_used - done);
+		if (n > 0) {
+			done += (std::size_t)n;
+		} else if (n < 0 && errno == EINTR) {
+			continue;
+		} else {
+			/*
+			 * stdio meets the same failure with the rest, so that it ends up in
+			 * the exit status; the rows still run to their end as the printf
+			 * rows do.
+			 */
+			(void)std::fwrite(text + done, 1, text_used - done, stdout);
+			flush_output();
+			break;
+		}
+	}
+	text_used = 0;
+}
+
+static void format_batch(void)
+{
+	std::uint64_t low = number_text[0], high = number_text[1];
+	for (int i = 0; i < batch_size; i++) {
+		if (text_used > sizeof text - ROW_MAX)
+			write_text();
+		int number = batch_number[i];
+		if ((unsigned)number == (unsigned)number_last + 1 && number_digit != 9) {
+			low += number_step[0];
+			high += number_step[1];
+			number_digit++;
+		} else {
+			char fresh[16 + 8];
+			char *end = format_int(fresh, number);
+			std::memcpy(end, ".  x= ", 6);
+			number_len = (int)(end + 6 - fresh);
+			std::memcpy(&low, fresh, 8);
+			std::memcpy(&high, fresh + 8, 8);
+			int last = 8 * (number_len - 7);
+			number_step[0] = last < 64 ? (std::uint64_t)1 << last : 0;
+			number_step[1] = last < 64 ? 0 : (std::uint64_t)1 << (last - 64);
+			number_digit = number > 0 && number < INT_MAX ? number % 10 : 9;
+		}
+		number_last = number;
+		char *p = text + text_used;
+		std::memcpy(p, &low, 8);
+		std::memcpy(p + 8, &high, 8);
+		p = put_value(p + number_len, batch_x[i]);
+		std::memcpy(p, "  y=", 4);
+		p = put_value(p + 4, batch_y[i]);
+		std::memcpy(p, " \n", 2);
+		text_used = (std::size_t)(p + 2 - text);
+	}
+	number_text[0] = low;
+	number_text[1] = high;
+	batch_size = 0;
+}
+
+void write_row_number(int number)
+{
+	batch_number[batch_size] = number;
+}
+
+void write_row_values(double x, double y)
+{
+	batch_x[batch_size] = x;
+	batch_y[batch_size] = y;
+	if (++batch_size == BATCH)
+		format_batch();
+}
+
+void flush_rows(void)
+{
+	format_batch();
+	write_text();
+}
+
+#endif
