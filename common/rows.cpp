@@ -12,7 +12,7 @@ static const std::uint64_t powers_of_ten[20] = {
 	1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000,
 	10000000000, 100000000000, 1000000000000, 10000000000000, 100000000000000,
 	1000000000000000, 10000000000000000, 100000000000000000, 1000000000000000000,
-	10000000000000000000u,
+	10000000000000000000U,
 };
 
 static int digit_count(std::uint64_t v)
@@ -94,7 +94,7 @@ static inline __attribute__((always_inline)) char *put_fixed4(char *out, bool ne
 	std::uint64_t whole = units / 10000;
 	int len = (int)negative + digits + 5;
 	int pad = len < 8 ? 8 - len : 0;
-	std::memcpy(out, "        ", 8);
+	std::memset(out, ' ', 8);
 	/* Without a sign, the first digit lands on this minus. */
 	out[pad] = '-';
 	char *p = out + pad + (int)negative;
@@ -107,7 +107,7 @@ static inline __attribute__((always_inline)) char *put_fixed4(char *out, bool ne
 /* The values outside 2^-16 to 2^48 in magnitude, which rows seldom hold. */
 static __attribute__((noinline)) char *format_unusual(char *out, double value)
 {
-	std::uint64_t bits;
+	std::uint64_t bits = 0;
 	std::memcpy(&bits, &value, sizeof bits);
 	bool negative = (bits >> 63) != 0;
 	int biased = (int)((bits >> 52) & 0x7ff);
@@ -121,10 +121,13 @@ static __attribute__((noinline)) char *format_unusual(char *out, double value)
 	/* Below 2^-16, less than half a ten-thousandth: zeros or subnormals. */
 	if (biased < 1008)
 		return put_fixed4(out, negative, 0, 1);
-	/* From 2^48 on, value * 10^4 is a whole number: it fits or is very long. */
+	/*
+	 * From 2^48 on, value * 10^4 is a whole number: it fits or is very long.
+	 * to_chars is exact for any value, so it also takes what is left over.
+	 */
 	int left = biased - 1071;
 	std::uint64_t scaled = (fraction | (std::uint64_t)1 << 52) * 625;
-	if (left > 0 && (left >= 64 || scaled >> (64 - left) != 0))
+	if (left < 0 || left >= 64 || (left > 0 && scaled >> (64 - left) != 0))
 		return std::to_chars(out, out + FIXED4_MAX, value, std::chars_format::fixed, 4).ptr;
 	std::uint64_t units = scaled << left;
 	return put_fixed4(out, negative, units, digit_count(units / 10000));
@@ -137,7 +140,7 @@ static __attribute__((noinline)) char *format_unusual(char *out, double value)
  */
 static inline __attribute__((always_inline)) char *put_value(char *out, double value)
 {
-	std::uint64_t bits;
+	std::uint64_t bits = 0;
 	std::memcpy(&bits, &value, sizeof bits);
 	int biased = (int)((bits >> 52) & 0x7ff);
 	int right = 1071 - biased;
@@ -269,7 +272,8 @@ static void write_text(void)
 
 static void format_batch(void)
 {
-	std::uint64_t low = number_text[0], high = number_text[1];
+	std::uint64_t low = number_text[0];
+	std::uint64_t high = number_text[1];
 	for (int i = 0; i < batch_size; i++) {
 		if (text_used > sizeof text - ROW_MAX)
 			write_text();
