@@ -18,10 +18,10 @@ import subprocess
 import sys
 import time
 
+from texts import BUILT, CLOSING, NOT_BUILT
+
 TIMEOUT = 10.0      # seconds to wait for text that must come
 QUIET = 0.5         # seconds of silence that count as "still waiting"
-
-CLOSING = b"\nNyomj egy karaktert \xe9s egy entert, ha ki akarsz l\xe9pni a programb\xf3l!\n"
 
 
 def expect(text):
@@ -65,13 +65,12 @@ SCENARIOS = {
         expect(b"a = "), WAITS, send(b"\n"), WAITS, send(b"3\n"),
         expect(b"b = "), WAITS, send(b"4"), WAITS, send(b"\n"),
         expect(b"c = "), WAITS, send(b"5\n"),
-        expect(b"\nA megadott oldalak alapj\xe1n a h\xe1romsz\xf6g elk\xe9sz\xedthet\xf5!\n" + CLOSING),
+        expect(BUILT + CLOSING),
         WAITS, send(b"x\n"), ENDS,
     ],
     "triangle_test-pause": [
         expect(b"a = "), send(b"1 2 3\n"),
-        expect(b"b = c = \nA megadott oldalak alapj\xe1n a h\xe1romsz\xf6g nem elk\xe9sz\xedthet\xf5!\n"
-               + CLOSING),
+        expect(b"b = c = " + NOT_BUILT + CLOSING),
         WAITS, send(b"\n"), WAITS, send(b"  \n"), WAITS, send(b"-12\n"), ENDS,
     ],
     # Programs that ask nothing still show everything before the pause waits.

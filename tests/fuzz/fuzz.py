@@ -26,13 +26,10 @@ import sys
 import tempfile
 import time
 
-CLOSING = b"\nNyomj egy karaktert \xe9s egy entert, ha ki akarsz l\xe9pni a programb\xf3l!\n"
-VT_HEAD = b"kezd\xf5 \xe9rt\xe9k = v\xe9g \xe9rt\xe9k = l\xe9p\xe9sk\xf6z = "
-TT_HEAD = b"a = b = c = "
-TT_VERDICTS = (
-    b"\nA megadott oldalak alapj\xe1n a h\xe1romsz\xf6g elk\xe9sz\xedthet\xf5!\n",
-    b"\nA megadott oldalak alapj\xe1n a h\xe1romsz\xf6g nem elk\xe9sz\xedthet\xf5!\n",
-)
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir))
+from texts import CLOSING, VT_HEAD, TT_HEAD, BUILT, NOT_BUILT  # noqa: E402
+
+TT_VERDICTS = (BUILT, NOT_BUILT)
 RS_OUT = b"A reciprokok \xf6sszege 1..100-ig: 5.187378" + CLOSING
 TP_OUT = (b"\txxxx \tx \txxxx \n\txxxx \txx \txxx \n"
           b"\txxxx \txxx \txx \n\txxxx \txxxx \tx \n" + CLOSING)

@@ -13,15 +13,13 @@ import subprocess
 import sys
 import time
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir))
+from texts import CLOSING, VT_HEAD, TT_HEAD, BUILT, NOT_BUILT  # noqa: E402
+
 TIMEOUT = 20.0
 QUIET = 0.5
 
-CLOSING = b"\nNyomj egy karaktert \xe9s egy entert, ha ki akarsz l\xe9pni a programb\xf3l!\n"
-VT_HEAD = b"kezd\xf5 \xe9rt\xe9k = v\xe9g \xe9rt\xe9k = l\xe9p\xe9sk\xf6z = "
 RULE = b"------------------------\n"
-TT_HEAD = b"a = b = c = "
-BUILT = b"\nA megadott oldalak alapj\xe1n a h\xe1romsz\xf6g elk\xe9sz\xedthet\xf5!\n"
-NOT_BUILT = b"\nA megadott oldalak alapj\xe1n a h\xe1romsz\xf6g nem elk\xe9sz\xedthet\xf5!\n"
 
 
 def count_line(n):

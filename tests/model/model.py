@@ -25,12 +25,10 @@ import sys
 import time
 from fractions import Fraction
 
-CLOSING = b"\nNyomj egy karaktert \xe9s egy entert, ha ki akarsz l\xe9pni a programb\xf3l!\n"
-VT_HEAD = b"kezd\xf5 \xe9rt\xe9k = v\xe9g \xe9rt\xe9k = l\xe9p\xe9sk\xf6z = "
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir))
+from texts import CLOSING, VT_HEAD, TT_HEAD, BUILT, NOT_BUILT  # noqa: E402
+
 COUNT = b"l\xe9p\xe9sek sz\xe1ma = %d\n------------------------\n"
-TT_HEAD = b"a = b = c = "
-BUILT = b"\nA megadott oldalak alapj\xe1n a h\xe1romsz\xf6g elk\xe9sz\xedthet\xf5!\n"
-NOT_BUILT = b"\nA megadott oldalak alapj\xe1n a h\xe1romsz\xf6g nem elk\xe9sz\xedthet\xf5!\n"
 INT_MIN, INT_MAX = -2**31, 2**31 - 1
 MAX_ROWS = 500
 
