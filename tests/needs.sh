@@ -1,0 +1,16 @@
+# needs.sh - sourced by a test suite to check for the tools it needs.
+#
+# A suite that cannot run here says why and ends with status 77, which
+# tests/run-all.sh reports as skipped (and, under CI=true, as failed: CI
+# installs every tool, so a missing one there is a fault of .ci/run).
+
+# skip REASON...: ends the suite as skipped.
+skip() {
+	echo "SKIPPED: $*"
+	exit 77
+}
+
+# needs TOOL PACKAGE: ends the suite as skipped unless TOOL is on the PATH.
+needs() {
+	command -v "$1" >/dev/null 2>&1 || skip "$1 is not installed (Debian package $2)"
+}
