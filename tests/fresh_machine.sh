@@ -17,7 +17,7 @@ git clone -q . "$work/clone"
 bin=$work/bin
 mkdir "$bin"
 tools=(cmake ctest ninja g++ as ld python3 bash sh sed grep awk find xargs diff cmp)
-mapfile -t -O ${#tools[@]} tools < <(dpkg -L coreutils | sed -n 's#^/usr/bin/\([^/]*\)$#\1#p')
+mapfile -t -O ${#tools[@]} tools < <(dpkg -L coreutils | sed -n 's#^\(/usr\)\{0,1\}/bin/\([^/]*\)$#\2#p')
 for tool in "${tools[@]}"; do
 	# Debian's own first: a python3 on the PATH may be a version manager's shim.
 	path=/usr/bin/$tool
