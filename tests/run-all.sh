@@ -11,6 +11,10 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 source tests/needs.sh
 
+# RUN_ALL_SCALE=N divides the fuzzer's and the model's counts by N, for
+# tests/fresh_machine.sh, which checks that each suite finds its tools.
+scale=${RUN_ALL_SCALE:-1}
+
 # The golden and pipe tests: every case of tests/CMakeLists.txt, natively.
 suite_golden() {
 	cmake --workflow --preset default
@@ -56,14 +60,15 @@ suite_sanitizers() {
 suite_fuzzing() {
 	{ cmake --preset asan >/dev/null && cmake --build --preset asan; } || return 1
 	{ cmake --preset default >/dev/null && cmake --build --preset default; } || return 1
-	ASAN_OPTIONS=detect_leaks=0 python3 tests/fuzz/fuzz.py build-asan 10000 --timeout 30 --label sanitized &&
-		python3 tests/fuzz/fuzz.py build 90000
+	ASAN_OPTIONS=detect_leaks=0 python3 tests/fuzz/fuzz.py build-asan $((10000 / scale)) \
+		--timeout 30 --label sanitized &&
+		python3 tests/fuzz/fuzz.py build $((90000 / scale))
 }
 
 # value_table and triangle_test against exact rational arithmetic.
 suite_model() {
 	{ cmake --preset default >/dev/null && cmake --build --preset default; } || return 1
-	python3 tests/model/model.py build 12000
+	python3 tests/model/model.py build $((12000 / scale))
 }
 
 suite_coverage() {
