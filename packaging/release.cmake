@@ -100,6 +100,10 @@ set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_SOURCE_DIR}/packaging/collect.cmake
 set(CPACK_RELEASE_DIR ${RELEASE_DIR})
 include(CPack)
 
+if(RELEASE_WINDOWS_ZIPS AND BUILD_TESTING)
+  add_subdirectory(tests/release)
+endif()
+
 if(RELEASE_WINDOWS_ZIPS)
   # Each ZIP comes from a cross-build of its own, packed as soon as it is
   # built; its tests run from this build (tests/release/).
