@@ -34,6 +34,12 @@ windows() {
 suite_windows_x86_64() { windows x86_64; }
 suite_windows_i686() { windows i686; }
 
+# The release: both Windows ZIPs and the Debian package, made by one command,
+# unpacked and run as a user gets them, and checked by lintian and man.
+suite_release() {
+	bash tests/release/release.sh
+}
+
 # Both compilers' builds with warnings as errors; g++ even where clang is missing.
 suite_warnings() {
 	{ cmake --preset dev && cmake --build --preset dev; } || return 1
@@ -92,6 +98,7 @@ all_suites=(
 	golden "golden and pipe tests"
 	windows_x86_64 "Windows x86-64"
 	windows_i686 "Windows i686"
+	release "release packages"
 	warnings "warnings"
 	static_analysis "static analysis"
 	sanitizers "sanitizers"
