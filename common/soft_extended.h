@@ -61,6 +61,17 @@ inline bool is_nan(soft_extended x)
 	return x.exponent == top_exponent && (x.significand << 1) != 0;
 }
 
+/*
+ * Whether to round up, to nearest with halves to even: rest holds the bits
+ * below the last kept one, which is odd or even; the carry out of rest plus
+ * just under a half, plus one for an odd last bit, is the answer, no branch.
+ */
+inline std::uint64_t round_up(std::uint64_t rest, std::uint64_t kept)
+{
+	std::uint64_t ignored;
+	return __builtin_add_overflow(rest, (lead - 1) + (kept & 1), &ignored);
+}
+
 inline int leading_zeros(u128 v)
 {
 	std::uint64_t high = (std::uint64_t)(v >> 64);
@@ -89,22 +100,18 @@ inline int leading_zeros(u128 v)
 	}
 	std::uint64_t high = (std::uint64_t)(whole >> 64);
 	std::uint64_t low = (std::uint64_t)whole | (std::uint64_t)sticky;
-	high += (std::uint64_t)(((u128)low + (lead - 1) + (high & 1)) >> 64);
+	high += round_up(low, high);
 	/* Rounding up into the leading bit makes the smallest normal number. */
 	return make(negative, (int)(high >> 63), high);
 }
 
-/*
- * Rounds significand.rest * 2^(exponent - bias - 63), significand's leading
- * bit set, to 64 bits: up when rest is past half, or just half and the last
- * kept bit odd.  The carry out of that sum is the decision, with no branch.
- */
+/* Rounds significand.rest * 2^(exponent - bias - 63), significand's leading bit set. */
 SOFT_EXTENDED_HOT soft_extended round_pack(bool negative, int exponent, std::uint64_t significand,
                                 std::uint64_t rest)
 {
 	if (__builtin_expect(exponent < 1 || exponent > top_exponent - 1, 0))
 		return round_unusual(negative, exponent, significand, rest);
-	significand += (std::uint64_t)(((u128)rest + (lead - 1) + (significand & 1)) >> 64);
+	significand += round_up(rest, significand);
 	if (__builtin_expect(significand == 0, 0)) {
 		significand = lead;
 		if (++exponent == top_exponent)
@@ -317,7 +324,7 @@ SOFT_EXTENDED_HOT soft_extended::operator double() const
 	if (__builtin_expect(biased >= 1 && biased < 0x7ff, 1)) {
 		std::uint64_t kept = significand >> 11;
 		std::uint64_t dropped = significand << 53;
-		kept += (std::uint64_t)(((soft_x87::u128)dropped + (soft_x87::lead - 1) + (kept & 1)) >> 64);
+		kept += soft_x87::round_up(dropped, kept);
 		bits = sign | (((std::uint64_t)(biased - 1) << 52) + kept);
 	} else if (exponent == soft_x87::top_exponent) {
 		bits = sign | std::uint64_t(0x7ff) << 52 | (significand << 1 != 0 ? std::uint64_t(1) << 51 : 0);
@@ -331,7 +338,7 @@ SOFT_EXTENDED_HOT soft_extended::operator double() const
 			soft_x87::u128 whole = (soft_x87::u128)significand << 64 >> shift;
 			kept = (std::uint64_t)(whole >> 64);
 			std::uint64_t dropped = (std::uint64_t)whole;
-			kept += (std::uint64_t)(((soft_x87::u128)dropped + (soft_x87::lead - 1) + (kept & 1)) >> 64);
+			kept += soft_x87::round_up(dropped, kept);
 		}
 		bits = sign | kept;
 	}
