@@ -77,6 +77,22 @@ suite_model() {
 	python3 tests/model/model.py build $((12000 / scale))
 }
 
+# The software extended type, forced on x86: the whole CTest suite (with the
+# differential test against the x87), the model and the fuzzer on that build.
+suite_soft_extended() {
+	bash tests/extended/soft.sh $((3000 / scale)) $((20000 / scale))
+}
+
+# libFuzzer looks for operands on which the software type and the x87 differ.
+suite_extended_fuzz() {
+	bash tests/extended/fuzz.sh 20
+}
+
+# 64-bit ARM, where long double is no x87 format: every case under qemu.
+suite_aarch64() {
+	bash tests/aarch64.sh
+}
+
 suite_coverage() {
 	needs gcovr gcovr
 	bash tests/coverage.sh
@@ -104,6 +120,9 @@ all_suites=(
 	sanitizers "sanitizers"
 	fuzzing "fuzzing"
 	model "arithmetic model"
+	soft_extended "software extended type"
+	extended_fuzz "extended type fuzzing"
+	aarch64 "64-bit ARM"
 	coverage "coverage"
 	terminal "terminal"
 	fresh_machine "fresh machine"
