@@ -13,13 +13,16 @@
  */
 struct soft_extended {
 	/* The significand, its leading bit written out as the x87 writes it. */
-	std::uint64_t significand;
+	std::uint64_t significand = 0;
 	/* Biased by 16383; 0 for zeros and denormals, 0x7fff for infinities and NaNs. */
-	std::uint16_t exponent;
-	bool negative;
+	std::uint16_t exponent = 0;
+	bool negative = false;
 
 	soft_extended() = default;
+	/* Not explicit: a double or an int turns into it as into a long double. */
+	// cppcheck-suppress noExplicitConstructor
 	soft_extended(double value);
+	// cppcheck-suppress noExplicitConstructor
 	soft_extended(int value);
 	explicit operator double() const;
 };
@@ -36,7 +39,9 @@ struct soft_extended {
 
 namespace soft_x87 {
 
-typedef unsigned __int128 u128;
+/* GCC's and clang's 128-bit integers; __extension__ keeps -Wpedantic quiet. */
+__extension__ typedef unsigned __int128 u128;
+__extension__ typedef __int128 i128;
 
 enum : int { bias = 16383, top_exponent = 0x7fff };
 constexpr std::uint64_t lead = std::uint64_t(1) << 63;
@@ -263,9 +268,9 @@ SOFT_EXTENDED_HOT soft_extended multiply(soft_extended a, soft_extended b)
 }
 
 /* A number's place on one line, for numbers that are not NaN; both zeros are 0. */
-inline __int128 order(soft_extended x)
+inline i128 order(soft_extended x)
 {
-	__int128 magnitude = (__int128)((u128)x.exponent << 64 | x.significand);
+	i128 magnitude = (i128)((u128)x.exponent << 64 | x.significand);
 	return x.negative ? -magnitude : magnitude;
 }
 

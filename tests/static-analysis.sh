@@ -12,5 +12,5 @@ clang-tidy --quiet -p build-clang "${sources[@]}" 2>/dev/null
 echo "clang-tidy: ${#sources[@]} sources, clean"
 
 cppcheck --enable=warning,style,performance,portability --std=c++17 --language=c++ \
-	--error-exitcode=1 --suppress=missingIncludeSystem --quiet -I common "${sources[@]}"
+	--error-exitcode=1 --suppress=missingIncludeSystem --inline-suppr --quiet -I common "${sources[@]}"
 echo "cppcheck: ${#sources[@]} sources, clean"
