@@ -94,7 +94,7 @@ mergeInto(LibraryManager.library, {
   fd_read__deps: ['$WasmStdio', '$Asyncify'],
   fd_read__sig: 'iiiii',
   fd_read: function(fd, iov, iovcnt, pnum) {
-    return Asyncify.handleSleep(function(wakeUp) {
+    var result = Asyncify.handleSleep(function(wakeUp) {
       // Fills the program's buffers from pending input; the memory is the
       // same after a wait, so this may run then as well.
       function deliver(bytes, error) {
@@ -121,6 +121,23 @@ mergeInto(LibraryManager.library, {
       else
         WasmStdio.nodeRead(deliver);
     });
+    /*
+     * Once the program has waited, its main no longer returns to the runtime,
+     * which took the wait for the end: main's real end, after the last wait,
+     * is made the exit here, so that output is flushed and onExit called.
+     */
+    if (Asyncify.state === Asyncify.State.Unwinding && !Asyncify.asyncPromiseHandlers) {
+      Asyncify.whenDone().then(function(status) {
+        try {
+          exit(status);
+        } catch (e) {
+          // The runtime ends a program by throwing its exit status.
+          if (!(e instanceof ExitStatus))
+            throw e;
+        }
+      });
+    }
+    return result;
   },
 
   // The C library moves a stream back over input it read ahead but left
