@@ -1,30 +1,132 @@
 #!/usr/bin/env bash
-# Builds the programs and runs every test suite; stops at the first failing one.
-set -euo pipefail
+# Builds the programs and runs every test suite, then prints one line a suite
+# (passed, failed, or skipped and why) and the counts.  A failing suite does not
+# stop the ones after it; the status is 1 if any failed.
+#
+# usage: run-all.sh [SUITE...]   the suites named (default: all of them)
+#
+# A suite whose tool is missing ends with status 77 and a line "SKIPPED: why"
+# (tests/needs.sh).  Under CI=true that is a failure: CI installs every tool.
+set -uo pipefail
 cd "$(dirname "$0")/.."
+source tests/needs.sh
 
-cmake --workflow --preset default
+# The golden and pipe tests: every case of tests/CMakeLists.txt, natively.
+suite_golden() {
+	cmake --workflow --preset default
+}
 
 # The Windows builds, every case run under Wine (README, "Windows builds").
-if command -v x86_64-w64-mingw32-g++ >/dev/null && command -v i686-w64-mingw32-g++ >/dev/null; then
-  cmake --workflow --preset mingw-x86_64
-  cmake --workflow --preset mingw-i686
-elif [ "${CI:-}" = true ]; then
-  echo "run-all.sh: MinGW-w64 is missing" >&2
-  exit 1
-else
-  echo "run-all.sh: Windows builds skipped: no MinGW-w64 (Debian package mingw-w64)"
-fi
+# The tests themselves skip when no Wine can run the build; wine.sh then leaves
+# the reason in the build folder.
+windows() {
+	needs "$1-w64-mingw32-g++" mingw-w64
+	rm -f "build-mingw-$1/wine/unavailable"
+	cmake --workflow --preset "mingw-$1" || return 1
+	if [ -e "build-mingw-$1/wine/unavailable" ]; then
+		skip "$(cat "build-mingw-$1/wine/unavailable")"
+	fi
+}
+suite_windows_x86_64() { windows x86_64; }
+suite_windows_i686() { windows i686; }
 
-# Hardening: both compilers' warnings, static analysis, the whole suite under
-# the sanitizers, fuzzing, the exact arithmetic model, and coverage.
-cmake --preset dev && cmake --build --preset dev
-cmake --preset clang && cmake --build --preset clang
-bash tests/static-analysis.sh
-cmake --workflow --preset asan
-# The sanitized suite above checks for leaks; the fuzzer leaves that out, since
-# it triples a sanitized start (the programs allocate nothing themselves).
-ASAN_OPTIONS=detect_leaks=0 python3 tests/fuzz/fuzz.py build-asan 10000 --timeout 30 --label sanitized
-python3 tests/fuzz/fuzz.py build 90000
-python3 tests/model/model.py build 12000
-bash tests/coverage.sh
+# Both compilers' builds with warnings as errors; g++ even where clang is missing.
+suite_warnings() {
+	{ cmake --preset dev && cmake --build --preset dev; } || return 1
+	command -v clang++ >/dev/null ||
+		skip "clang++ is not installed (Debian package clang); the g++ build passed"
+	cmake --preset clang && cmake --build --preset clang
+}
+
+suite_static_analysis() {
+	needs clang++ clang
+	needs clang-tidy clang-tidy
+	needs cppcheck cppcheck
+	bash tests/static-analysis.sh
+}
+
+# The whole CTest suite under AddressSanitizer and UBSan.
+suite_sanitizers() {
+	cmake --workflow --preset asan
+}
+
+# Seeded random input, sanitized and plain.  The sanitized suite checks for
+# leaks; the fuzzer leaves that out, since it triples a sanitized start (the
+# programs allocate nothing themselves).
+suite_fuzzing() {
+	{ cmake --preset asan >/dev/null && cmake --build --preset asan; } || return 1
+	{ cmake --preset default >/dev/null && cmake --build --preset default; } || return 1
+	ASAN_OPTIONS=detect_leaks=0 python3 tests/fuzz/fuzz.py build-asan 10000 --timeout 30 --label sanitized &&
+		python3 tests/fuzz/fuzz.py build 90000
+}
+
+# value_table and triangle_test against exact rational arithmetic.
+suite_model() {
+	{ cmake --preset default >/dev/null && cmake --build --preset default; } || return 1
+	python3 tests/model/model.py build 12000
+}
+
+suite_coverage() {
+	needs gcovr gcovr
+	bash tests/coverage.sh
+}
+
+# The one test in a real terminal: tmux and luit show what a user would see.
+suite_terminal() {
+	{ cmake --preset default >/dev/null && cmake --build --preset default; } || return 1
+	bash tests/terminal/value_table.sh build/value_table
+}
+
+# The test command itself on a machine with nothing but the prerequisites.
+suite_fresh_machine() {
+	bash tests/fresh_machine.sh
+}
+
+# id, then the name the summary gives it; in the order they run.
+all_suites=(
+	golden "golden and pipe tests"
+	windows_x86_64 "Windows x86-64"
+	windows_i686 "Windows i686"
+	warnings "warnings"
+	static_analysis "static analysis"
+	sanitizers "sanitizers"
+	fuzzing "fuzzing"
+	model "arithmetic model"
+	coverage "coverage"
+	terminal "terminal"
+	fresh_machine "fresh machine"
+)
+
+wanted=" $* "
+logs=$(mktemp -d)
+trap 'rm -rf "$logs"' EXIT
+summary=() passed=0 failed=0 skipped=0
+for ((i = 0; i < ${#all_suites[@]}; i += 2)); do
+	id=${all_suites[i]} name=${all_suites[i + 1]}
+	[ $# -eq 0 ] || [[ $wanted == *" $id "* ]] || continue
+	echo "=== $name"
+	started=$SECONDS
+	# A subshell, so that a suite's skip or exit ends the suite alone.
+	(set -e; "suite_$id") 2>&1 | tee "$logs/$id"
+	status=${PIPESTATUS[0]}
+	took="$((SECONDS - started)) s"
+	reason=$(sed -n 's/^SKIPPED: //p' "$logs/$id" | tail -n 1)
+	if [ "$status" -eq 0 ]; then
+		result="passed ($took)" passed=$((passed + 1))
+	elif [ "$status" -eq 77 ] && [ "${CI:-}" != true ]; then
+		result="skipped: $reason" skipped=$((skipped + 1))
+	elif [ "$status" -eq 77 ]; then
+		result="failed: CI must run it, but $reason" failed=$((failed + 1))
+	else
+		result="failed with status $status ($took)" failed=$((failed + 1))
+	fi
+	summary+=("$(printf '%-24s %s' "$name" "$result")")
+	# For tests/fresh_machine.sh, which runs this script again.
+	[ -z "${RUN_ALL_RESULTS:-}" ] || echo "$id ${result%%[ :]*}" >>"$RUN_ALL_RESULTS"
+done
+
+echo
+echo "=== summary"
+printf '%s\n' "${summary[@]}"
+echo "suites: $passed passed, $failed failed, $skipped skipped"
+[ "$failed" -eq 0 ]
