@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# node.sh - builds the programs to WebAssembly and runs every golden case and
-# pipe scenario on them under Node (and the page, where npm is there).
+# node.sh - builds the programs to WebAssembly and runs every golden case, pipe
+# scenario and hostile environment on them under Node (and builds the page,
+# where npm is there); then the exact arithmetic model and the fuzzer, through
+# the commands in build-wasm/tests/node/ that run each program under Node.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 source tests/needs.sh
@@ -12,3 +14,6 @@ needs node nodejs
 	skip "Emscripten's tools need /usr/share/nodejs/acorn (Debian package node-acorn)"
 
 cmake --workflow --preset wasm
+# Every run starts Node (about 0.13 s a run here), hence fewer cases than natively.
+python3 tests/model/model.py build-wasm/tests/node 400
+python3 tests/fuzz/fuzz.py build-wasm/tests/node 200
