@@ -4,7 +4,7 @@
 
 /*
  * The programs compute in round-to-nearest with every floating-point exception
- * masked and intermediate results in the x87 extended format (long double).
+ * masked and intermediate results in the x87 extended format (extended.h).
  * x86-64 Linux starts every process in exactly that state, so there is nothing
  * to set here.  Windows starts a program at 53-bit precision, so there the
  * state is set before main runs (windows_start_up).

@@ -2,13 +2,14 @@
 #include <cstdio>
 
 #include "dialogue.h"
+#include "extended.h"
 
 int main(void)
 {
 	double sum = 0.0;
 
 	for (int i = 1; i <= 100; i++) {
-		double term = (double)(1.0L / i);
+		double term = (double)((extended)1.0 / i);
 		sum = sum + term;
 	}
 	/* No line end: the closing text starts with one and finishes the line. */

@@ -2,6 +2,7 @@
 #include <cstdio>
 
 #include "dialogue.h"
+#include "extended.h"
 
 int main(void)
 {
@@ -22,7 +23,7 @@ int main(void)
 	 * 1 + 2^53 would equal 2^53.  A test passes only when the side is less
 	 * than the sum, so a NaN side fails it.
 	 */
-	if (c < (long double)a + b && b < (long double)a + c && a < (long double)b + c)
+	if (c < (extended)a + b && b < (extended)a + c && a < (extended)b + c)
 		std::printf("\nA megadott oldalak alapj\xE1n a h\xE1romsz\xF6g elk\xE9sz\xEDthet\xF5!\n");
 	else
 		std::printf("\nA megadott oldalak alapj\xE1n a h\xE1romsz\xF6g nem elk\xE9sz\xEDthet\xF5!\n");

@@ -4,11 +4,12 @@
 #include <cstdio>
 
 #include "dialogue.h"
+#include "extended.h"
 #include "rows.h"
 
 static void szamol(double x)
 {
-	long double xl = x;
+	extended xl = x;
 	double y = (double)((xl + xl) * xl + xl * 3 + 8);
 
 	write_row_values(x, y);
@@ -28,7 +29,7 @@ int main(void)
 	std::printf("l\xE9p\xE9sk\xF6z = ");
 	read_number(&step);
 
-	double quotient = (double)(((long double)end - start) / step);
+	double quotient = (double)(((extended)end - start) / step);
 	double rounded = std::round(quotient);
 	/* NaN fails both comparisons; nothing out of range is ever converted. */
 	int count = rounded >= INT_MIN && rounded <= INT_MAX ? (int)rounded : INT_MIN;
@@ -38,7 +39,7 @@ int main(void)
 	for (int k = 0; k < count; k++) {
 		write_row_number(k + 1);
 		/* Each x afresh from k: adding the step up would gather rounding errors. */
-		szamol((double)((long double)k * step + start));
+		szamol((double)((extended)k * step + start));
 	}
 	flush_rows();
 

@@ -123,8 +123,15 @@ static std::size_t check_rows(std::mt19937_64 &random)
 	return expected.size();
 }
 
-int main(void)
+/*
+ * usage: rows_format_test [SHARE]: SHARE divides the counts of random values,
+ * for a run under an emulator, which is some fifty times slower.
+ */
+int main(int argc, char **argv)
 {
+	int share = argc > 1 ? std::atoi(argv[1]) : 1;
+	if (share < 1)
+		share = 1;
 	std::mt19937_64 random(20261207);
 	std::uniform_real_distribution<double> unit(-1.0, 1.0);
 
@@ -136,7 +143,7 @@ int main(void)
 		check_around(v, 64);
 
 	/* Any bit pattern: every magnitude, subnormals, infinities and NaNs among them. */
-	for (int i = 0; i < 3000000; i++) {
+	for (int i = 0; i < 3000000 / share; i++) {
 		std::uint64_t bits = random();
 		double v;
 		std::memcpy(&v, &bits, sizeof v);
@@ -144,14 +151,14 @@ int main(void)
 	}
 
 	/* Ordinary numbers of every size a row can show, from 10^-6 to 10^17. */
-	for (int i = 0; i < 3000000; i++)
+	for (int i = 0; i < 3000000 / share; i++)
 		check_fixed4(unit(random) * std::pow(10.0, (double)(random() % 24) - 6));
 
 	/*
 	 * Exact ties: odd multiples of 1/32 lie just halfway between two
 	 * ten-thousandths (0.03125 and the like) and round to the even one.
 	 */
-	for (int i = 0; i < 1000000; i++) {
+	for (int i = 0; i < 1000000 / share; i++) {
 		std::int64_t odd = (std::int64_t)(random() >> (14 + random() % 40)) | 1;
 		check_fixed4((double)odd / 32 * (i % 2 ? 1 : -1));
 	}
@@ -160,7 +167,7 @@ int main(void)
 	 * Near ties: decimals like 2.00005, which a double holds a little above or
 	 * below the half, and the doubles next to them.
 	 */
-	for (int i = 0; i < 400000; i++) {
+	for (int i = 0; i < 400000 / share; i++) {
 		char text[64];
 		std::snprintf(text, sizeof text, "%llu.%04llu5",
 		              (unsigned long long)(random() % 1000000000000ull >> random() % 40),
@@ -185,7 +192,7 @@ int main(void)
 	check_around(std::ldexp(1.0, 64) / 10000, 5000);
 
 	/* Rows as value_table computes them, for many starts and steps. */
-	for (int i = 0; i < 400000; i++) {
+	for (int i = 0; i < 400000 / share; i++) {
 		double start = unit(random) * std::pow(10.0, (double)(random() % 12) - 2);
 		double step = unit(random) * std::pow(10.0, (double)(random() % 10) - 5);
 		long double xl = (long double)(random() % 100000000) * step + start;
@@ -214,7 +221,7 @@ int main(void)
 		check_int(INT_MAX - d);
 		check_int(INT_MIN + d);
 	}
-	for (int i = 0; i < 1000000; i++)
+	for (int i = 0; i < 1000000 / share; i++)
 		check_int((int)(std::uint32_t)random());
 	std::printf("format_int: %ld values compared with snprintf(\"%%d\"), %ld mismatches\n",
 	            compared - fixed4_compared, mismatches - fixed4_mismatches);
@@ -224,7 +231,7 @@ int main(void)
 	std::printf("rows: %zu bytes through the row writer, %s\n", row_bytes,
 	            mismatches == before ? "the same as printf's" : "DIFFERENT from printf's");
 
-	if (fixed4_compared < 10000000) {
+	if (fixed4_compared < 10000000 / share) {
 		std::printf("too few values for format_fixed4\n");
 		return 1;
 	}

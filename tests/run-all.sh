@@ -11,6 +11,10 @@ set -uo pipefail
 cd "$(dirname "$0")/.."
 source tests/needs.sh
 
+# RUN_ALL_SCALE=N divides the fuzzer's and the model's counts by N, for
+# tests/fresh_machine.sh, which checks that each suite finds its tools.
+scale=${RUN_ALL_SCALE:-1}
+
 # The golden and pipe tests: every case of tests/CMakeLists.txt, natively.
 suite_golden() {
 	cmake --workflow --preset default
@@ -29,6 +33,12 @@ windows() {
 }
 suite_windows_x86_64() { windows x86_64; }
 suite_windows_i686() { windows i686; }
+
+# The release: both Windows ZIPs and the Debian package, made by one command,
+# unpacked and run as a user gets them, and checked by lintian and man.
+suite_release() {
+	bash tests/release/release.sh
+}
 
 # Both compilers' builds with warnings as errors; g++ even where clang is missing.
 suite_warnings() {
@@ -56,14 +66,31 @@ suite_sanitizers() {
 suite_fuzzing() {
 	{ cmake --preset asan >/dev/null && cmake --build --preset asan; } || return 1
 	{ cmake --preset default >/dev/null && cmake --build --preset default; } || return 1
-	ASAN_OPTIONS=detect_leaks=0 python3 tests/fuzz/fuzz.py build-asan 10000 --timeout 30 --label sanitized &&
-		python3 tests/fuzz/fuzz.py build 90000
+	ASAN_OPTIONS=detect_leaks=0 python3 tests/fuzz/fuzz.py build-asan $((10000 / scale)) \
+		--timeout 30 --label sanitized &&
+		python3 tests/fuzz/fuzz.py build $((90000 / scale))
 }
 
 # value_table and triangle_test against exact rational arithmetic.
 suite_model() {
 	{ cmake --preset default >/dev/null && cmake --build --preset default; } || return 1
-	python3 tests/model/model.py build 12000
+	python3 tests/model/model.py build $((12000 / scale))
+}
+
+# The software extended type, forced on x86: the whole CTest suite (with the
+# differential test against the x87), the model and the fuzzer on that build.
+suite_soft_extended() {
+	bash tests/extended/soft.sh $((3000 / scale)) $((20000 / scale))
+}
+
+# libFuzzer looks for operands on which the software type and the x87 differ.
+suite_extended_fuzz() {
+	bash tests/extended/fuzz.sh 20
+}
+
+# 64-bit ARM, where long double is no x87 format: every case under qemu.
+suite_aarch64() {
+	bash tests/aarch64.sh
 }
 
 suite_coverage() {
@@ -87,11 +114,15 @@ all_suites=(
 	golden "golden and pipe tests"
 	windows_x86_64 "Windows x86-64"
 	windows_i686 "Windows i686"
+	release "release packages"
 	warnings "warnings"
 	static_analysis "static analysis"
 	sanitizers "sanitizers"
 	fuzzing "fuzzing"
 	model "arithmetic model"
+	soft_extended "software extended type"
+	extended_fuzz "extended type fuzzing"
+	aarch64 "64-bit ARM"
 	coverage "coverage"
 	terminal "terminal"
 	fresh_machine "fresh machine"

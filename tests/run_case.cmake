@@ -1,12 +1,13 @@
 # Runs one golden case: PROGRAM reads INPUT; its standard output must equal
 # EXPECTED byte for byte and its exit status must be STATUS (0 if not given).
-# The actual output is kept in ACTUAL for a look after a failure.
+# The actual output is kept in ACTUAL for a look after a failure.  EMULATOR,
+# if given, runs a program built for another CPU.
 if(NOT DEFINED STATUS)
   set(STATUS 0)
 endif()
 
 execute_process(
-  COMMAND ${PROGRAM}
+  COMMAND ${EMULATOR} ${PROGRAM}
   INPUT_FILE ${INPUT}
   OUTPUT_FILE ${ACTUAL}
   ERROR_VARIABLE errors

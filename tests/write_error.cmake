@@ -1,7 +1,7 @@
 # Runs PROGRAM with standard output on a full device: it must still run to its
 # end, exit with status 1 and name itself and the reason on one stderr line.
 execute_process(
-  COMMAND ${PROGRAM}
+  COMMAND ${EMULATOR} ${PROGRAM}
   INPUT_FILE ${INPUT}
   OUTPUT_FILE /dev/full
   ERROR_VARIABLE errors

@@ -12,13 +12,14 @@ Each case is typed into the program and its whole output is compared byte for
 byte with the model's; a mismatch prints the input, the expected line and the
 actual line.
 
-usage: model.py BUILD_DIR CASES [--seed N] [--jobs N]
+usage: model.py BUILD_DIR CASES [--seed N] [--jobs N] [--emulator COMMAND]
 """
 import argparse
 import math
 import multiprocessing
 import os
 import random
+import shlex
 import struct
 import subprocess
 import sys
@@ -301,11 +302,11 @@ def first_difference(expected, actual):
 
 
 def worker(job):
-    build, seed, indices = job
+    build, seed, indices, emulator = job
     out = []
     for index in indices:
         program, data, expected = make_case(seed, index)
-        run = subprocess.run([os.path.join(build, program)], input=data,
+        run = subprocess.run(emulator + [os.path.join(build, program)], input=data,
                              capture_output=True, timeout=20, close_fds=False)
         actual = run.stdout
         if actual != expected or run.returncode != 0 or run.stderr:
@@ -322,10 +323,12 @@ def main():
     ap.add_argument("cases", type=int)
     ap.add_argument("--seed", type=int, default=20261207)
     ap.add_argument("--jobs", type=int, default=2)
+    ap.add_argument("--emulator", default="",
+                    help="runs a program built for another CPU, such as qemu-aarch64")
     args = ap.parse_args()
     started = time.monotonic()
     chunk = 100
-    jobs = [(args.build, args.seed, range(i, min(i + chunk, args.cases)))
+    jobs = [(args.build, args.seed, range(i, min(i + chunk, args.cases)), shlex.split(args.emulator))
             for i in range(0, args.cases, chunk)]
     cases = {"value_table": 0, "triangle_test": 0}
     mismatches = {"value_table": 0, "triangle_test": 0}

@@ -1,0 +1,126 @@
+# release.cmake - what `cmake --install` puts where, and the packages CPack
+# makes of it: a ZIP of the .exe files from a Windows build, a Debian package
+# from a Linux build.  With RELEASE_WINDOWS_ZIPS on, a Linux build also
+# cross-builds both Windows ZIPs, and every package lands in RELEASE_DIR.
+include(GNUInstallDirs)
+
+set(RELEASE_DIR ${CMAKE_BINARY_DIR}/packages CACHE PATH
+    "Where the release packages are put")
+option(RELEASE_WINDOWS_ZIPS "Also cross-build the 32- and 64-bit Windows ZIPs" OFF)
+
+# Files read here, rather than configured, still make a change reconfigure.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+  ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE ${CMAKE_CURRENT_SOURCE_DIR}/packaging/README.txt.in)
+
+set(programs value_table triangle_test reciprocal_sum tab_pattern)
+set(package_dir ${CMAKE_CURRENT_BINARY_DIR}/packaging)
+
+if(WIN32)
+  # A Windows user unpacks one folder and finds the programs at its top,
+  # beside the licence and a README that Notepad opens: UTF-8 with a byte
+  # order mark (which every Notepad recognises) and CR LF line ends.
+  install(TARGETS ${programs} RUNTIME DESTINATION .)
+  install(FILES LICENSE DESTINATION .)
+  file(READ packaging/README.txt.in readme)
+  string(ASCII 239 187 191 byte_order_mark)
+  file(CONFIGURE OUTPUT ${package_dir}/README.txt CONTENT "${byte_order_mark}${readme}"
+    @ONLY NEWLINE_STYLE CRLF)
+  install(FILES ${package_dir}/README.txt DESTINATION .)
+  set(CPACK_GENERATOR ZIP)
+else()
+  install(TARGETS ${programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+
+  # One page for all four programs; the other three names link to it.
+  # Debian wants pages and changelogs compressed with gzip -9n, which
+  # leaves no time stamp in them; man reads them that way everywhere.
+  find_program(GZIP gzip REQUIRED)
+  configure_file(man/value_table.1.in ${package_dir}/value_table.1 @ONLY)
+  configure_file(packaging/changelog ${package_dir}/changelog COPYONLY)
+  set(page_links)
+  foreach(program triangle_test reciprocal_sum tab_pattern)
+    list(APPEND page_links ${package_dir}/${program}.1.gz)
+  endforeach()
+  add_custom_command(
+    OUTPUT ${package_dir}/value_table.1.gz ${package_dir}/changelog.gz ${page_links}
+    COMMAND ${GZIP} -9nkf value_table.1 changelog
+    COMMAND ${CMAKE_COMMAND} -E create_symlink value_table.1.gz triangle_test.1.gz
+    COMMAND ${CMAKE_COMMAND} -E create_symlink value_table.1.gz reciprocal_sum.1.gz
+    COMMAND ${CMAKE_COMMAND} -E create_symlink value_table.1.gz tab_pattern.1.gz
+    DEPENDS ${package_dir}/value_table.1 ${package_dir}/changelog
+    WORKING_DIRECTORY ${package_dir})
+  add_custom_target(manual ALL
+    DEPENDS ${package_dir}/value_table.1.gz ${package_dir}/changelog.gz)
+  install(FILES ${package_dir}/value_table.1.gz ${page_links}
+    DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+
+  # Debian's copyright file: the licence in the machine-readable format,
+  # its blank lines written as " ." and every line indented by one space.
+  file(READ LICENSE licence)
+  string(REGEX REPLACE "\n$" "" licence "${licence}")
+  string(REGEX REPLACE "\n\n" "\n.\n" licence "${licence}")
+  string(REGEX REPLACE "\n" "\n " licence "${licence}")
+  file(CONFIGURE OUTPUT ${package_dir}/copyright CONTENT [[
+Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Upstream-Name: console_dialogues
+
+Files: *
+Copyright: 2026 The console_dialogues developers
+License: Expat
+ @licence@
+]] @ONLY)
+  set(doc_dir ${CMAKE_INSTALL_DATADIR}/doc/console-dialogues)
+  install(FILES ${package_dir}/copyright ${package_dir}/changelog.gz DESTINATION ${doc_dir})
+  set(CPACK_GENERATOR DEB)
+endif()
+
+set(CPACK_PACKAGE_NAME console_dialogues)
+set(CPACK_PACKAGE_VENDOR "The console_dialogues developers")
+set(CPACK_PACKAGE_CONTACT "The console_dialogues developers <console-dialogues@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "small interactive console programs in Hungarian")
+set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE)
+set(CPACK_STRIP_FILES ON)
+set(CPACK_THREADS 1)
+
+set(CPACK_DEBIAN_PACKAGE_NAME console-dialogues)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_SECTION misc)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The dependencies are those dpkg-shlibdeps reads from the built programs.
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION [[
+Four programs with a Hungarian dialogue, written for the Windows console
+and its code page 1250: value_table tabulates y = 2x^2 + 3x + 8,
+triangle_test tells whether three sides make a triangle, reciprocal_sum
+prints the sum of the reciprocals of 1 to 100 and tab_pattern prints a
+figure of tabs. Their texts are Windows-1250 bytes; luit shows them on a
+UTF-8 terminal. Each program ends by waiting for a character and Enter.]])
+
+# Every package, from this build or a cross-build, is copied to RELEASE_DIR.
+set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_SOURCE_DIR}/packaging/collect.cmake)
+set(CPACK_RELEASE_DIR ${RELEASE_DIR})
+include(CPack)
+
+if(RELEASE_WINDOWS_ZIPS AND BUILD_TESTING)
+  add_subdirectory(tests/release)
+endif()
+
+if(RELEASE_WINDOWS_ZIPS)
+  # Each ZIP comes from a cross-build of its own, packed as soon as it is
+  # built; its tests run from this build (tests/release/).
+  include(ExternalProject)
+  foreach(triplet i686-w64-mingw32 x86_64-w64-mingw32)
+    string(REGEX REPLACE "-.*" "" arch ${triplet})
+    ExternalProject_Add(windows-${arch}
+      SOURCE_DIR ${CMAKE_CURRENT_SOURCE_DIR}
+      BINARY_DIR ${CMAKE_BINARY_DIR}/windows-${arch}
+      CMAKE_ARGS
+        --toolchain ${CMAKE_CURRENT_SOURCE_DIR}/toolchains/mingw-w64.cmake
+        -DMINGW_TRIPLET=${triplet} -DCMAKE_BUILD_TYPE=Release
+        -DBUILD_TESTING=OFF -DRELEASE_DIR=${RELEASE_DIR}
+      # The machine is shared: the console pool builds one at a time.
+      BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --parallel 2
+      BUILD_ALWAYS ON
+      INSTALL_COMMAND ${CMAKE_CPACK_COMMAND} --config CPackConfig.cmake
+      USES_TERMINAL_BUILD ON)
+  endforeach()
+endif()
