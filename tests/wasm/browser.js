@@ -34,6 +34,10 @@ function serve(dir) {
         resolve({ server, url: `http://127.0.0.1:${port[1]}/` });
     });
     server.on('exit', (code) => reject(new Error(`http.server ended (${code}): ${said}`)));
+    // The server ends with the driver, however the driver ends.
+    process.on('exit', () => server.kill());
+    for (const signal of ['SIGINT', 'SIGTERM', 'SIGPIPE', 'SIGHUP'])
+      process.on(signal, () => process.exit(1));
   });
 }
 
