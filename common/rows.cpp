@@ -18,6 +18,13 @@
 #define HOT inline
 #endif
 
+/*
+ * Emscripten's C++ library has no to_chars for a double, which the formatter
+ * needs for wide values, so a WebAssembly build writes its rows with printf:
+ * its C library rounds "%8.4lf" exactly, as glibc does.
+ */
+#ifndef __EMSCRIPTEN__
+
 /* 10^0 to 10^19, the powers of ten a 64-bit number can reach. */
 static const std::uint64_t powers_of_ten[20] = {
 	1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000, 1000000000,
@@ -192,7 +199,9 @@ char *format_int(char *out, int value)
 	return out + digits;
 }
 
-#if defined(_WIN32) || defined(VALUE_TABLE_PRINTF_ROWS)
+#endif
+
+#if defined(_WIN32) || defined(VALUE_TABLE_PRINTF_ROWS) || defined(__EMSCRIPTEN__)
 
 /*
  * The Windows C runtime rounds "%8.4lf" its own way (0.03125 gives 0.0313), so

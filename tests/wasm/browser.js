@@ -1,0 +1,220 @@
+/*
+ * browser - types into the terminal page in headless Chromium and checks what
+ * the terminal shows, as a person at the page would see it.
+ *
+ * usage: node browser.js PAGE_DIR NODE_MODULES OUT_DIR [CHROMIUM]
+ *
+ * The page is served from PAGE_DIR by python3 -m http.server; puppeteer-core
+ * comes from NODE_MODULES; a screenshot of each scenario goes to OUT_DIR.
+ */
+'use strict';
+
+const { spawn } = require('child_process');
+const path = require('path');
+
+const [pageDir, nodeModules, outDir, chromium = '/usr/bin/chromium'] = process.argv.slice(2);
+const puppeteer = require(path.resolve(nodeModules, 'puppeteer-core'));
+
+const TIMEOUT = 10000;   // ms to wait for text that must come
+const QUIET = 500;       // ms of no change that count as "still waiting"
+
+const CLOSING = 'Nyomj egy karaktert és egy entert, ha ki akarsz lépni a programból!';
+
+class Failure extends Error {}
+
+function serve(dir) {
+  return new Promise((resolve, reject) => {
+    const server = spawn('python3', ['-u', '-m', 'http.server', '0', '--bind', '127.0.0.1',
+                                     '--directory', dir], { stdio: ['ignore', 'pipe', 'pipe'] });
+    let said = '';
+    server.stdout.on('data', (chunk) => {
+      said += chunk;
+      const port = /port (\d+)/.exec(said);
+      if (port)
+        resolve({ server, url: `http://127.0.0.1:${port[1]}/` });
+    });
+    server.on('exit', (code) => reject(new Error(`http.server ended (${code}): ${said}`)));
+    // The server ends with the driver, however the driver ends.
+    process.on('exit', () => server.kill());
+    for (const signal of ['SIGINT', 'SIGTERM', 'SIGPIPE', 'SIGHUP'])
+      process.on(signal, () => process.exit(1));
+  });
+}
+
+// The terminal's lines as a person sees them on the screen.
+async function screen(page) {
+  return page.evaluate(() =>
+    Array.from(document.querySelectorAll('#terminal .xterm-rows > div'),
+               (row) => row.textContent.replace(/\u00a0/g, ' ').replace(/ +$/, ''))
+      .join('\n').replace(/\n+$/, ''));
+}
+
+async function exitStatus(page) {
+  return page.evaluate(() => document.getElementById('status').dataset.exitStatus);
+}
+
+// Waits until the screen holds text; returns the screen.  A screen line has
+// no trailing spaces: those of a prompt show in the line typed after it.
+async function expect(page, text) {
+  const deadline = Date.now() + TIMEOUT;
+  let seen = '';
+  while (Date.now() < deadline) {
+    seen = await screen(page);
+    if (seen.includes(text.replace(/ +$/, '')))
+      return seen;
+    await new Promise((r) => setTimeout(r, 50));
+  }
+  throw new Failure(`timed out waiting for ${JSON.stringify(text)}; the screen shows:\n${seen}`);
+}
+
+// The program is still running and writes nothing more: it waits for a line.
+async function waits(page) {
+  const before = await screen(page);
+  await new Promise((r) => setTimeout(r, QUIET));
+  const after = await screen(page);
+  if (after !== before)
+    throw new Failure(`expected the program to wait, but the screen changed to:\n${after}`);
+  const status = await exitStatus(page);
+  if (status !== undefined)
+    throw new Failure(`expected the program to wait, but it ended with status ${status}`);
+}
+
+async function ends(page, status) {
+  const deadline = Date.now() + TIMEOUT;
+  let seen;
+  while ((seen = await exitStatus(page)) === undefined && Date.now() < deadline)
+    await new Promise((r) => setTimeout(r, 50));
+  if (seen !== String(status))
+    throw new Failure(`exit status ${seen}, expected ${status}`);
+  const said = await page.$eval('#status', (element) => element.textContent);
+  if (!said.includes(`A program véget ért, kilépési kód: ${status}.`) || !said.includes('Újraindítás'))
+    throw new Failure(`the page does not say that the program ended: ${said}`);
+}
+
+async function type(page, keys) {
+  for (const key of keys) {
+    if (key === '\n')
+      await page.keyboard.press('Enter');
+    else if (key === '\b')
+      await page.keyboard.press('Backspace');
+    else
+      await page.keyboard.type(key);
+  }
+}
+
+const SCENARIOS = {
+  // The worked example: every prompt is on the screen before the program
+  // waits, a typing mistake is taken back, and the count, the four rows and
+  // the closing text follow, with the accented letters shown as letters.
+  'value_table': async (page) => {
+    await page.click('button[data-program="value_table"]');
+    await expect(page, 'kezdő érték = ');
+    await waits(page);
+    await type(page, '9\b0\n');
+    await expect(page, 'vég érték = ');
+    await waits(page);
+    await type(page, '1\n');
+    await expect(page, 'lépésköz = ');
+    await waits(page);
+    await type(page, '0.25\n');
+    const shown = await expect(page, CLOSING);
+    const table = [
+      'kezdő érték = 0',
+      'vég érték = 1',
+      'lépésköz = 0.25',
+      'lépések száma = 4',
+      '------------------------',
+      '1.  x=   0.0000  y=  8.0000',
+      '2.  x=   0.2500  y=  8.8750',
+      '3.  x=   0.5000  y= 10.0000',
+      '4.  x=   0.7500  y= 11.3750',
+      '',
+      CLOSING,
+    ].join('\n');
+    if (!shown.startsWith(table))
+      throw new Failure(`the screen shows:\n${shown}\nexpected it to start with:\n${table}`);
+    await waits(page);
+    await type(page, 'x\n');
+    await ends(page, 0);
+  },
+  // "Start again" runs the program afresh on a clean screen.
+  'value_table-again': async (page) => {
+    await page.click('#restart');
+    const shown = await expect(page, 'kezdő érték = ');
+    if (shown !== 'kezdő érték =')
+      throw new Failure(`expected a fresh screen, it shows:\n${shown}`);
+    await waits(page);
+    await type(page, '0 1 0.5 q\n');
+    await expect(page, '2.  x=   0.5000  y= 10.0000');
+    await ends(page, 0);
+  },
+  // A decimal comma stops every read at the comma: the program runs to its
+  // end without waiting again.
+  'triangle_test': async (page) => {
+    await page.click('button[data-program="triangle_test"]');
+    await expect(page, 'a = ');
+    await waits(page);
+    await type(page, '0,5\n');
+    const shown = await expect(page, CLOSING);
+    const expected = 'a = 0,5\nb = c =\nA megadott oldalak alapján a háromszög nem elkészíthető!\n\n' + CLOSING;
+    if (shown !== expected)
+      throw new Failure(`the screen shows:\n${shown}\nexpected:\n${expected}`);
+    await ends(page, 0);
+  },
+};
+
+async function main() {
+  const { server, url } = await serve(pageDir);
+  const browser = await puppeteer.launch({
+    executablePath: chromium,
+    headless: true,
+    args: ['--no-sandbox', '--disable-gpu', '--disable-dev-shm-usage'],
+  });
+  let failed = 0;
+  try {
+    const page = await browser.newPage();
+    await page.setViewport({ width: 1000, height: 800 });
+    const problems = [];
+    page.on('pageerror', (error) => problems.push(String(error)));
+    page.on('console', (message) => {
+      if (message.type() === 'error')
+        problems.push(`console: ${message.text()}`);
+    });
+    page.on('response', (response) => {
+      if (response.status() >= 400)
+        problems.push(`${response.status()} for ${response.url()}`);
+    });
+    page.on('requestfailed', (request) => problems.push(`request failed: ${request.url()}`));
+    await page.goto(url, { waitUntil: 'load' });
+    for (const [name, scenario] of Object.entries(SCENARIOS)) {
+      try {
+        try {
+          await scenario(page);
+        } catch (error) {
+          if (problems.length && error instanceof Failure)
+            error.message += `\nthe page reported: ${problems.join('; ')}`;
+          throw error;
+        }
+        if (problems.length)
+          throw new Failure(`the page reported: ${problems.join('; ')}`);
+        console.log(`${name}: passed`);
+      } catch (error) {
+        failed++;
+        console.log(`${name}: ${error instanceof Failure ? error.message : error.stack}`);
+      }
+      problems.length = 0;
+      const shot = path.join(outDir, `${name}.png`);
+      await page.screenshot({ path: shot });
+      console.log(`${name}: screenshot ${shot}`);
+    }
+  } finally {
+    await browser.close();
+    server.kill();
+  }
+  return failed ? 1 : 0;
+}
+
+main().then((status) => process.exit(status), (error) => {
+  console.log(error.stack);
+  process.exit(1);
+});

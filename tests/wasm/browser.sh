@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# browser.sh - builds the terminal page and types into it in headless
+# Chromium (tests/wasm/browser.js); the screenshots go to build-wasm/browser/.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+source tests/needs.sh
+
+needs em++ emscripten
+needs node nodejs
+needs npm npm
+needs chromium chromium
+# A browser that is there but cannot start headless here cannot run the test.
+if ! out=$(timeout 60 chromium --headless --no-sandbox --disable-gpu --dump-dom about:blank 2>&1); then
+	skip "chromium cannot start headless here: $(printf '%s\n' "$out" | tail -n 1) (Debian package chromium)"
+fi
+
+cmake --preset wasm
+cmake --build --preset wasm
+mkdir -p build-wasm/browser
+node tests/wasm/browser.js build-wasm/page build-wasm/npm/node_modules build-wasm/browser "$(command -v chromium)"
