@@ -93,6 +93,15 @@ suite_aarch64() {
 	bash tests/aarch64.sh
 }
 
+# The programs built to WebAssembly, every case under Node, then the page in
+# headless Chromium, typed into as a user would.
+suite_wasm_node() {
+	bash tests/wasm/node.sh $((400 / scale)) $((200 / scale))
+}
+suite_browser() {
+	bash tests/wasm/browser.sh
+}
+
 suite_coverage() {
 	needs gcovr gcovr
 	bash tests/coverage.sh
@@ -123,6 +132,8 @@ all_suites=(
 	soft_extended "software extended type"
 	extended_fuzz "extended type fuzzing"
 	aarch64 "64-bit ARM"
+	wasm_node "WebAssembly under Node"
+	browser "web page in Chromium"
 	coverage "coverage"
 	terminal "terminal"
 	fresh_machine "fresh machine"
