@@ -1,7 +1,6 @@
 /* rows - the numbered rows of value_table, formatted and written in large blocks */
 #include "rows.h"
 
-#include <charconv>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -134,12 +133,18 @@ static __attribute__((noinline)) char *format_unusual(char *out, double value)
 		return put_fixed4(out, negative, 0, 1);
 	/*
 	 * From 2^48 on, value * 10^4 is a whole number: it fits or is very long.
-	 * to_chars is exact for any value, so it also takes what is left over.
+	 * glibc's snprintf is exact for any value, so it takes what is left over;
+	 * it is C, where std::to_chars would make every program load libstdc++.
 	 */
 	int left = biased - 1071;
 	std::uint64_t scaled = (fraction | (std::uint64_t)1 << 52) * 625;
-	if (left < 0 || left >= 64 || (left > 0 && scaled >> (64 - left) != 0))
-		return std::to_chars(out, out + FIXED4_MAX, value, std::chars_format::fixed, 4).ptr;
+	if (left < 0 || left >= 64 || (left > 0 && scaled >> (64 - left) != 0)) {
+		/* The terminating zero has no room at out, so the text is copied. */
+		char wide[FIXED4_MAX + 1];
+		int len = std::snprintf(wide, sizeof wide, "%8.4f", value);
+		std::memcpy(out, wide, (std::size_t)len);
+		return out + len;
+	}
 	std::uint64_t units = scaled << left;
 	return put_fixed4(out, negative, units, digit_count(units / 10000));
 }
