@@ -169,6 +169,22 @@ struct column {
 	int len = 0;
 };
 
+/* Puts the four bytes of group at byte at (0 to 11) of the two words of text. */
+static HOT void put_group(std::uint64_t text[2], int at, std::uint32_t group)
+{
+	const std::uint64_t ones = 0xffffffff;
+	if (at < 8) {
+		text[0] = (text[0] & ~(ones << 8 * at)) | (std::uint64_t)group << 8 * at;
+		/* The bytes that do not fit in the first word start the second. */
+		if (at > 4) {
+			int kept_bits = 8 * (8 - at);
+			text[1] = (text[1] & ~(ones >> kept_bits)) | (std::uint64_t)group >> kept_bits;
+		}
+	} else {
+		text[1] = (text[1] & ~(ones << 8 * (at - 8))) | (std::uint64_t)group << 8 * (at - 8);
+	}
+}
+
 /*
  * value = m * 2^e exactly, so value * 10^4 = m * 625 * 2^(e + 4), and
  * m * 625 < 2^63: the ten-thousandths come out of one 64-bit shift, rounded
@@ -199,12 +215,7 @@ static HOT char *put_value(char *out, double value, column *kept)
 		/* With more than four digits, the last four have a fixed width. */
 		std::uint64_t high = whole >= 10000 ? whole / 10000 | sign : ~(std::uint64_t)0;
 		if (high == kept->high && high != ~(std::uint64_t)0) {
-			unsigned __int128 text = (unsigned __int128)kept->text[1] << 64 | kept->text[0];
-			int at = 8 * (kept->len - 5);
-			text &= ~((unsigned __int128)0xffffffff << at);
-			text |= (unsigned __int128)digit_groups.group[whole % 10000] << at;
-			kept->text[0] = (std::uint64_t)text;
-			kept->text[1] = (std::uint64_t)(text >> 64);
+			put_group(kept->text, kept->len - 5, digit_groups.group[whole % 10000]);
 		} else {
 			/*
 			 * Below 2^48 the whole part has as many digits as 2^e, or one
