@@ -15,8 +15,9 @@ flags=(-std=c++17 -O1 -g -ffp-contract=off -fsanitize=fuzzer,address,undefined
 	-fno-sanitize-recover=all -Icommon)
 if ! clang++ "${flags[@]}" -o build-fuzz/rows_fuzz tests/fuzz/rows_fuzz.cpp common/rows.cpp \
 	common/dialogue.cpp 2> build-fuzz/build.log; then
-	grep -q 'libclang_rt.fuzzer' build-fuzz/build.log &&
-		skip "clang has no libFuzzer runtime (Debian package libclang-rt-dev)"
+	# The fuzzer and sanitizer runtimes are a package of their own.
+	grep -q 'libclang_rt' build-fuzz/build.log &&
+		skip "clang has no libFuzzer runtime (Debian package libclang-rt-14-dev)"
 	cat build-fuzz/build.log
 	exit 1
 fi
