@@ -160,30 +160,18 @@ struct column {
 	std::uint64_t key = ~(std::uint64_t)0;
 	/* The same of the whole part's digits but the last four, when it has more. */
 	std::uint64_t high = ~(std::uint64_t)0;
-	/*
-	 * The padding, the sign, the digits and the point, len bytes of them, as
-	 * two words: the last four digits change in registers, and the words are
-	 * stored and loaded whole, which the processor forwards without a stall.
-	 */
+	/* The padding, the sign, the digits and the point, len bytes of them. */
 	std::uint64_t text[2] = {};
 	int len = 0;
+	/*
+	 * The four bytes at low_at, the last four digits when the whole part has
+	 * more, written over text: they change apart from it, so that text, once
+	 * stored, is only ever loaded (a load of bytes just stored in part would
+	 * wait for the store).
+	 */
+	std::uint32_t low = 0;
+	int low_at = 0;
 };
-
-/* Puts the four bytes of group at byte at (0 to 11) of the two words of text. */
-static HOT void put_group(std::uint64_t text[2], int at, std::uint32_t group)
-{
-	const std::uint64_t ones = 0xffffffff;
-	if (at < 8) {
-		text[0] = (text[0] & ~(ones << 8 * at)) | (std::uint64_t)group << 8 * at;
-		/* The bytes that do not fit in the first word start the second. */
-		if (at > 4) {
-			int kept_bits = 8 * (8 - at);
-			text[1] = (text[1] & ~(ones >> kept_bits)) | (std::uint64_t)group >> kept_bits;
-		}
-	} else {
-		text[1] = (text[1] & ~(ones << 8 * (at - 8))) | (std::uint64_t)group << 8 * (at - 8);
-	}
-}
 
 /*
  * value = m * 2^e exactly, so value * 10^4 = m * 625 * 2^(e + 4), and
@@ -215,7 +203,7 @@ static HOT char *put_value(char *out, double value, column *kept)
 		/* With more than four digits, the last four have a fixed width. */
 		std::uint64_t high = whole >= 10000 ? whole / 10000 | sign : ~(std::uint64_t)0;
 		if (high == kept->high && high != ~(std::uint64_t)0) {
-			put_group(kept->text, kept->len - 5, digit_groups.group[whole % 10000]);
+			kept->low = digit_groups.group[whole % 10000];
 		} else {
 			/*
 			 * Below 2^48 the whole part has as many digits as 2^e, or one
@@ -235,12 +223,15 @@ static HOT char *put_value(char *out, double value, column *kept)
 			kept->len = len;
 			kept->high = high;
 			std::memcpy(kept->text, out, 16);
+			kept->low_at = len >= 5 ? len - 5 : 0;
+			std::memcpy(&kept->low, out + kept->low_at, 4);
 		}
 		kept->key = key;
 	}
 	std::uint32_t decimals = digit_groups.group[units - whole * 10000];
 	std::memcpy(out, &kept->text[0], 8);
 	std::memcpy(out + 8, &kept->text[1], 8);
+	std::memcpy(out + kept->low_at, &kept->low, 4);
 	std::memcpy(out + kept->len, &decimals, 4);
 	return out + kept->len + 4;
 }
