@@ -1,7 +1,6 @@
 /* rows - the numbered rows of value_table, formatted and written in large blocks */
 #include "rows.h"
 
-#include <charconv>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -19,9 +18,9 @@
 #endif
 
 /*
- * Emscripten's C++ library has no to_chars for a double, which the formatter
- * needs for wide values, so a WebAssembly build writes its rows with printf:
- * its C library rounds "%8.4lf" exactly, as glibc does.
+ * A WebAssembly build writes its rows with printf, as Windows does: a page
+ * shows no millions of rows, and its C library rounds "%8.4lf" exactly, as
+ * glibc does.
  */
 #ifndef __EMSCRIPTEN__
 
@@ -141,22 +140,52 @@ static __attribute__((noinline)) char *format_unusual(char *out, double value)
 		return put_fixed4(out, negative, 0, 1);
 	/*
 	 * From 2^48 on, value * 10^4 is a whole number: it fits or is very long.
-	 * to_chars is exact for any value, so it also takes what is left over.
+	 * glibc's snprintf is exact for any value, so it takes what is left over;
+	 * it is C, where std::to_chars would make every program load libstdc++.
 	 */
 	int left = biased - 1071;
 	std::uint64_t scaled = (fraction | (std::uint64_t)1 << 52) * 625;
-	if (left < 0 || left >= 64 || (left > 0 && scaled >> (64 - left) != 0))
-		return std::to_chars(out, out + FIXED4_MAX, value, std::chars_format::fixed, 4).ptr;
+	if (left < 0 || left >= 64 || (left > 0 && scaled >> (64 - left) != 0)) {
+		/* The terminating zero has no room at out, so the text is copied. */
+		char wide[FIXED4_MAX + 1];
+		int len = std::snprintf(wide, sizeof wide, "%8.4f", value);
+		std::memcpy(out, wide, (std::size_t)len);
+		return out + len;
+	}
 	std::uint64_t units = scaled << left;
 	return put_fixed4(out, negative, units, digit_count(units / 10000));
 }
+
+/*
+ * A column of a table holds values whose whole parts repeat from row to row
+ * (x often for thousands of rows, y for several) or change only in their last
+ * four digits: the text of the field up to its point depends on the sign and
+ * the whole part alone, so it is kept, and only what changed is written afresh.
+ */
+struct column {
+	/* The whole part with the sign in bit 63; all ones when nothing is kept. */
+	std::uint64_t key = ~(std::uint64_t)0;
+	/* The same of the whole part's digits but the last four, when it has more. */
+	std::uint64_t high = ~(std::uint64_t)0;
+	/* The padding, the sign, the digits and the point, len bytes of them. */
+	std::uint64_t text[2] = {};
+	int len = 0;
+	/*
+	 * The four bytes at low_at, the last four digits when the whole part has
+	 * more, written over text: they change apart from it, so that text, once
+	 * stored, is only ever loaded (a load of bytes just stored in part would
+	 * wait for the store).
+	 */
+	std::uint32_t low = 0;
+	int low_at = 0;
+};
 
 /*
  * value = m * 2^e exactly, so value * 10^4 = m * 625 * 2^(e + 4), and
  * m * 625 < 2^63: the ten-thousandths come out of one 64-bit shift, rounded
  * half to even on the exact remainder as glibc's printf rounds.
  */
-static HOT char *put_value(char *out, double value)
+static HOT char *put_value(char *out, double value, column *kept)
 {
 	std::uint64_t bits = 0;
 	std::memcpy(&bits, &value, sizeof bits);
@@ -173,19 +202,52 @@ static HOT char *put_value(char *out, double value)
 	 */
 	std::uint64_t odd = (scaled >> right) & 1;
 	std::uint64_t units = (scaled + (((std::uint64_t)1 << (right - 1)) - 1) + odd) >> right;
-	/*
-	 * Below 2^48 the whole part has as many digits as 2^e, or one more when it
-	 * reaches the next power of ten: cheaper than counting them.
-	 */
-	int e = biased - 1023;
-	int fewest = (e > 0 ? e : 0) * 1233 >> 12;
-	int digits = fewest + 1 + (units / 10000 >= powers_of_ten[fewest + 1]);
-	return put_fixed4(out, (bits >> 63) != 0, units, digits);
+	std::uint64_t whole = units / 10000;
+	/* The sign as printf shows it: a negative value rounded to zero keeps it. */
+	std::uint64_t sign = bits & (std::uint64_t)1 << 63;
+	std::uint64_t key = whole | sign;
+	if (__builtin_expect(key != kept->key, 0)) {
+		/* With more than four digits, the last four have a fixed width. */
+		std::uint64_t high = whole >= 10000 ? whole / 10000 | sign : ~(std::uint64_t)0;
+		if (high == kept->high && high != ~(std::uint64_t)0) {
+			kept->low = digit_groups.group[whole % 10000];
+		} else {
+			/*
+			 * Below 2^48 the whole part has as many digits as 2^e, or one
+			 * more when it reaches the next power of ten: cheaper than
+			 * counting them.
+			 */
+			int e = biased - 1023;
+			int fewest = (e > 0 ? e : 0) * 1233 >> 12;
+			int digits = fewest + 1 + (whole >= powers_of_ten[fewest + 1]);
+			char *end = put_fixed4(out, sign != 0, units, digits);
+			int len = (int)(end - out) - 4;
+			/* A sign and 15 digits do not fit: such a field is written afresh. */
+			if (len > 16) {
+				kept->key = kept->high = ~(std::uint64_t)0;
+				return end;
+			}
+			kept->len = len;
+			kept->high = high;
+			std::memcpy(kept->text, out, 16);
+			kept->low_at = len >= 5 ? len - 5 : 0;
+			std::memcpy(&kept->low, out + kept->low_at, 4);
+		}
+		kept->key = key;
+	}
+	std::uint32_t decimals = digit_groups.group[units - whole * 10000];
+	std::memcpy(out, &kept->text[0], 8);
+	std::memcpy(out + 8, &kept->text[1], 8);
+	std::memcpy(out + kept->low_at, &kept->low, 4);
+	std::memcpy(out + kept->len, &decimals, 4);
+	return out + kept->len + 4;
 }
 
 char *format_fixed4(char *out, double value)
 {
-	return put_value(out, value);
+	/* Kept from call to call, as value_table's rows keep theirs. */
+	static column kept;
+	return put_value(out, value, &kept);
 }
 
 char *format_int(char *out, int value)
@@ -286,6 +348,8 @@ static void write_text(void)
 	text_used = 0;
 }
 
+static column column_x, column_y;
+
 static void format_batch(void)
 {
 	std::uint64_t low = number_text[0];
@@ -314,9 +378,9 @@ static void format_batch(void)
 		char *p = text + text_used;
 		std::memcpy(p, &low, 8);
 		std::memcpy(p + 8, &high, 8);
-		p = put_value(p + number_len, batch_x[i]);
+		p = put_value(p + number_len, batch_x[i], &column_x);
 		std::memcpy(p, "  y=", 4);
-		p = put_value(p + 4, batch_y[i]);
+		p = put_value(p + 4, batch_y[i], &column_y);
 		std::memcpy(p, " \n", 2);
 		text_used = (std::size_t)(p + 2 - text);
 	}

@@ -100,6 +100,9 @@ static std::size_t check_rows(std::mt19937_64 &random)
 		put(n, any(), any());
 	for (int n = 1; n <= 400; n++)
 		put(n, -DBL_MAX / n, 1e300 * n);
+	/* Fields of a sign and 15 digits, the widest below 2^48, repeated. */
+	for (int n = 1; n <= 300; n++)
+		put(n, -123456789012345.0 + n * 0.004, -1e14 - n * 0.25);
 	flush_rows();
 	std::fflush(stdout);
 	dup2(saved, 1);
@@ -201,6 +204,30 @@ int main(int argc, char **argv)
 		check_fixed4(x);
 		check_fixed4((double)((xe + xe) * xe + xe * 3 + 8));
 	}
+
+	/*
+	 * Walks as a table's columns take them, value after value: the whole part
+	 * repeats, changes only in its last four digits, gains a digit (9999 to
+	 * 10000, 99999999 to 10^8), crosses zero (-0.0000 to 0.0000), grows past
+	 * 16 characters and comes back, so that every text kept from the value
+	 * before is tried against the next.
+	 */
+	const double walks[][3] = {
+		{-3, 0.00007, 90000},          {9990, 0.0013, 20000},       {99999990, 0.0007, 20000},
+		{-10020, 1.7, 30000},          {-0.0003, 0.00001, 100},      {4999000000, 2001.3, 20000},
+		{-1e14, 9e12, 40},             {1e11, -3.1e9, 80},           {-2e15, 1e14 + 0.5, 45},
+		{281474976710000, 33, 100},    {-99.99995, 0.00001, 20},     {999.9999, 0.00001, 20},
+		{-123456789012345, 0.004, 200},
+		/* Whole parts of 9 to 15 characters whose last four digits alone change. */
+		{123456789, 0.37, 30000},      {-123456789, 0.37, 30000},    {12345678901, 0.37, 30000},
+		{-1234567890, 0.37, 30000},    {123456789012, 0.37, 30000},  {-12345678901234, 0.5, 30000},
+	};
+	for (const auto &walk : walks)
+		for (int k = 0; k < (int)walk[2]; k++)
+			check_fixed4((double)((long double)k * walk[1] + walk[0]));
+	/* A column that changes sign alone: its whole part stays the same. */
+	for (int k = 0; k < 1000; k++)
+		check_fixed4((k % 3 ? 1 : -1) * (12345.0 + k * 0.25));
 
 	long fixed4_compared = compared;
 	long fixed4_mismatches = mismatches;
