@@ -71,6 +71,12 @@ suite_fuzzing() {
 		python3 tests/fuzz/fuzz.py build $((90000 / scale))
 }
 
+# libFuzzer looks for a double that value_table's row formatter writes other
+# than snprintf("%8.4lf") does.
+suite_rows_fuzz() {
+	bash tests/rows_fuzz.sh 25
+}
+
 # value_table and triangle_test against exact rational arithmetic.
 suite_model() {
 	{ cmake --preset default >/dev/null && cmake --build --preset default; } || return 1
@@ -128,6 +134,7 @@ all_suites=(
 	static_analysis "static analysis"
 	sanitizers "sanitizers"
 	fuzzing "fuzzing"
+	rows_fuzz "row formatter fuzzing"
 	model "arithmetic model"
 	soft_extended "software extended type"
 	extended_fuzz "extended type fuzzing"
