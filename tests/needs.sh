@@ -14,3 +14,13 @@ skip() {
 needs() {
 	command -v "$1" >/dev/null 2>&1 || skip "$1 is not installed (Debian package $2)"
 }
+
+# needs_libfuzzer DIR: ends the suite as skipped unless clang++ can link a
+# libFuzzer target; its runtime is a package of its own.  DIR gets the probe.
+needs_libfuzzer() {
+	needs clang++ clang
+	mkdir -p "$1"
+	echo 'extern "C" int LLVMFuzzerTestOneInput(const char *, unsigned long) { return 0; }' >"$1/probe.cpp"
+	clang++ -fsanitize=fuzzer "$1/probe.cpp" -o "$1/probe" 2>"$1/probe.log" ||
+		skip "clang++ cannot link -fsanitize=fuzzer (Debian package libclang-rt-14-dev)"
+}

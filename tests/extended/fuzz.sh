@@ -12,16 +12,10 @@ case "$(uname -m)" in
 x86_64 | i?86) ;;
 *) skip "the reference, the x87, needs an x86 processor; this is $(uname -m)" ;;
 esac
-needs clang++ clang
 seconds=${1:-20}
 out=build-extended-fuzz
+needs_libfuzzer "$out"
 mkdir -p "$out/found"
-
-# A clang without its fuzzer runtime cannot do the job: say so, and skip.
-echo 'extern "C" int LLVMFuzzerTestOneInput(const char *, unsigned long) { return 0; }' >"$out/probe.cpp"
-if ! clang++ -fsanitize=fuzzer "$out/probe.cpp" -o "$out/probe" 2>"$out/probe.log"; then
-	skip "clang++ cannot link -fsanitize=fuzzer (Debian package libclang-rt-14-dev)"
-fi
 
 clang++ -std=c++17 -O2 -g -ffp-contract=off -fsanitize=fuzzer -Icommon \
 	tests/extended/fuzz_target.cpp -o "$out/extended_fuzz"
