@@ -15,6 +15,11 @@ source tests/needs.sh
 # tests/fresh_machine.sh, which checks that each suite finds its tools.
 scale=${RUN_ALL_SCALE:-1}
 
+# build PRESET: configures and builds a preset, for a suite that runs its programs.
+build() {
+	cmake --preset "$1" >/dev/null && cmake --build --preset "$1"
+}
+
 # The golden and pipe tests: every case of tests/CMakeLists.txt, natively.
 suite_golden() {
 	cmake --workflow --preset default
@@ -42,10 +47,10 @@ suite_release() {
 
 # Both compilers' builds with warnings as errors; g++ even where clang is missing.
 suite_warnings() {
-	{ cmake --preset dev && cmake --build --preset dev; } || return 1
+	build dev || return 1
 	command -v clang++ >/dev/null ||
 		skip "clang++ is not installed (Debian package clang); the g++ build passed"
-	cmake --preset clang && cmake --build --preset clang
+	build clang
 }
 
 suite_static_analysis() {
@@ -64,8 +69,8 @@ suite_sanitizers() {
 # leaks; the fuzzer leaves that out, since it triples a sanitized start (the
 # programs allocate nothing themselves).
 suite_fuzzing() {
-	{ cmake --preset asan >/dev/null && cmake --build --preset asan; } || return 1
-	{ cmake --preset default >/dev/null && cmake --build --preset default; } || return 1
+	build asan || return 1
+	build default || return 1
 	ASAN_OPTIONS=detect_leaks=0 python3 tests/fuzz/fuzz.py build-asan $((10000 / scale)) \
 		--timeout 30 --label sanitized &&
 		python3 tests/fuzz/fuzz.py build $((90000 / scale))
@@ -79,7 +84,7 @@ suite_rows_fuzz() {
 
 # value_table and triangle_test against exact rational arithmetic.
 suite_model() {
-	{ cmake --preset default >/dev/null && cmake --build --preset default; } || return 1
+	build default || return 1
 	python3 tests/model/model.py build $((12000 / scale))
 }
 
@@ -115,7 +120,7 @@ suite_coverage() {
 
 # The one test in a real terminal: tmux and luit show what a user would see.
 suite_terminal() {
-	{ cmake --preset default >/dev/null && cmake --build --preset default; } || return 1
+	build default || return 1
 	bash tests/terminal/value_table.sh build/value_table
 }
 
