@@ -13,6 +13,7 @@
  * that they can be tested there against the hardware.
  */
 #if LDBL_MANT_DIG == 64 && (defined(__i386__) || defined(__x86_64__)) && !defined(SOFT_EXTENDED)
+#define EXTENDED_IS_X87 1
 typedef long double extended;
 #else
 #include "soft_extended.h"

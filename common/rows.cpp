@@ -2,9 +2,12 @@
 #include "rows.h"
 
 #include <climits>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+
+#include "extended.h"
 
 /*
  * The helpers of the hot path are forced inline where the compiler optimises.
@@ -121,40 +124,81 @@ static HOT char *put_fixed4(char *out, bool negative,
 	return out + pad + len;
 }
 
-/* The values outside 2^-16 to 2^48 in magnitude, which rows seldom hold. */
+/*
+ * The magnitude of value in ten-thousandths, rounded half to even as glibc's
+ * printf rounds; 2^63 or more for NaN, the infinities and values too wide.
+ */
+static HOT std::uint64_t ten_thousandths(double value)
+{
+#ifdef EXTENDED_IS_X87
+	/*
+	 * The x87 holds |value| * 10^4 = |value| * 625 * 2^4 exactly, 53 bits
+	 * times 10 in its 64, and rounds it to an integer halves to even, as the
+	 * programs leave its control word: two instructions where integers take
+	 * twenty. Out of range, fistp gives 2^63.
+	 */
+	long double scaled = std::fabs((long double)value) * 10000.0L;
+	std::int64_t units;
+	__asm__("fistpll %0" : "=m"(units) : "t"(scaled) : "st");
+	return (std::uint64_t)units;
+#else
+	/*
+	 * value = m * 2^e exactly, so value * 10^4 = m * 625 * 2^(e + 4), and
+	 * m * 625 < 2^63: the ten-thousandths come out of one 64-bit shift,
+	 * rounded half to even on the exact remainder.
+	 */
+	std::uint64_t bits = 0;
+	std::memcpy(&bits, &value, sizeof bits);
+	int biased = (int)((bits >> 52) & 0x7ff);
+	std::uint64_t scaled = ((bits & (((std::uint64_t)1 << 52) - 1)) | (std::uint64_t)1 << 52) * 625;
+	int right = 1071 - biased;
+	if (__builtin_expect(right < 1 || right > 63, 0)) {
+		/* Below 2^-16, less than half a ten-thousandth: zeros or subnormals. */
+		if (biased < 1008)
+			return 0;
+		/* From 2^48 on, value * 10^4 is a whole number, if it fits. */
+		int left = -right;
+		if (biased == 0x7ff || left >= 64 || (left > 0 && scaled >> (64 - left) != 0))
+			return (std::uint64_t)1 << 63;
+		return scaled << left;
+	}
+	/*
+	 * Half a unit less one, plus one more when the unit below is odd: the
+	 * sum carries into the units just when the value rounds up, halves to
+	 * even. Arithmetic, not a branch: which way a value rounds is a coin toss.
+	 */
+	std::uint64_t odd = (scaled >> right) & 1;
+	return (scaled + (((std::uint64_t)1 << (right - 1)) - 1) + odd) >> right;
+#endif
+}
+
+/* NaN, the infinities and the values of 2^62 ten-thousandths or more, which rows seldom hold. */
 static __attribute__((noinline)) char *format_unusual(char *out, double value)
 {
 	std::uint64_t bits = 0;
 	std::memcpy(&bits, &value, sizeof bits);
 	bool negative = (bits >> 63) != 0;
-	int biased = (int)((bits >> 52) & 0x7ff);
-	std::uint64_t fraction = bits & (((std::uint64_t)1 << 52) - 1);
-
-	if (biased == 0x7ff) {
+	if (((bits >> 52) & 0x7ff) == 0x7ff) {
 		/* glibc's words, the sign of a NaN included. */
-		const char *word = fraction != 0 ? "-nan" : "-inf";
+		const char *word = (bits & (((std::uint64_t)1 << 52) - 1)) != 0 ? "-nan" : "-inf";
 		return negative ? put_padded(out, word, 4) : put_padded(out, word + 1, 3);
 	}
-	/* Below 2^-16, less than half a ten-thousandth: zeros or subnormals. */
-	if (biased < 1008)
-		return put_fixed4(out, negative, 0, 1);
 	/*
-	 * From 2^48 on, value * 10^4 is a whole number: it fits or is very long.
-	 * glibc's snprintf is exact for any value, so it takes what is left over;
-	 * it is C, where std::to_chars would make every program load libstdc++.
+	 * glibc's snprintf is exact for any value; it is C, where std::to_chars
+	 * would make every program load libstdc++. The terminating zero has no
+	 * room at out, so the text is copied.
 	 */
-	int left = biased - 1071;
-	std::uint64_t scaled = (fraction | (std::uint64_t)1 << 52) * 625;
-	if (left < 0 || left >= 64 || (left > 0 && scaled >> (64 - left) != 0)) {
-		/* The terminating zero has no room at out, so the text is copied. */
-		char wide[FIXED4_MAX + 1];
-		int len = std::snprintf(wide, sizeof wide, "%8.4f", value);
-		std::memcpy(out, wide, (std::size_t)len);
-		return out + len;
-	}
-	std::uint64_t units = scaled << left;
-	return put_fixed4(out, negative, units, digit_count(units / 10000));
+	char wide[FIXED4_MAX + 1];
+	int len = std::snprintf(wide, sizeof wide, "%8.4f", value);
+	std::memcpy(out, wide, (std::size_t)len);
+	return out + len;
 }
+
+/*
+ * Fields of fewer than 2^62 ten-thousandths are kept, and a negative one has
+ * bit 63 set: none lies just above 2^62, which marks a column keeping nothing.
+ */
+static const std::uint64_t NOTHING_KEPT = (std::uint64_t)1 << 62;
 
 /*
  * A column of a table holds values whose whole parts repeat from row to row
@@ -163,8 +207,11 @@ static __attribute__((noinline)) char *format_unusual(char *out, double value)
  * the whole part alone, so it is kept, and only what changed is written afresh.
  */
 struct column {
-	/* The whole part with the sign in bit 63; all ones when nothing is kept. */
-	std::uint64_t key = ~(std::uint64_t)0;
+	/*
+	 * The whole part in ten-thousandths with the sign in bit 63, so that a
+	 * value of the kept whole part is less than 10000 units above it.
+	 */
+	std::uint64_t base = NOTHING_KEPT;
 	/* The same of the whole part's digits but the last four, when it has more. */
 	std::uint64_t high = ~(std::uint64_t)0;
 	/* The padding, the sign, the digits and the point, len bytes of them. */
@@ -181,41 +228,31 @@ struct column {
 };
 
 /*
- * value = m * 2^e exactly, so value * 10^4 = m * 625 * 2^(e + 4), and
- * m * 625 < 2^63: the ten-thousandths come out of one 64-bit shift, rounded
- * half to even on the exact remainder as glibc's printf rounds.
+ * Writes value, whose ten_thousandths are units, as "%8.4lf" does, keeping
+ * the text of its whole part in kept.
  */
-static HOT char *put_value(char *out, double value, column *kept)
+static HOT char *put_value(char *out, double value, std::uint64_t units, column *kept)
 {
+	if (__builtin_expect(units >= NOTHING_KEPT, 0))
+		return format_unusual(out, value);
 	std::uint64_t bits = 0;
 	std::memcpy(&bits, &value, sizeof bits);
 	int biased = (int)((bits >> 52) & 0x7ff);
-	int right = 1071 - biased;
-	if (__builtin_expect(right < 1 || right > 63, 0))
-		return format_unusual(out, value);
-
-	std::uint64_t scaled = ((bits & (((std::uint64_t)1 << 52) - 1)) | (std::uint64_t)1 << 52) * 625;
-	/*
-	 * Half a unit less one, plus one more when the unit below is odd: the
-	 * sum carries into the units just when the value rounds up, halves to
-	 * even. Arithmetic, not a branch: which way a value rounds is a coin toss.
-	 */
-	std::uint64_t odd = (scaled >> right) & 1;
-	std::uint64_t units = (scaled + (((std::uint64_t)1 << (right - 1)) - 1) + odd) >> right;
-	std::uint64_t whole = units / 10000;
 	/* The sign as printf shows it: a negative value rounded to zero keeps it. */
 	std::uint64_t sign = bits & (std::uint64_t)1 << 63;
-	std::uint64_t key = whole | sign;
-	if (__builtin_expect(key != kept->key, 0)) {
+	std::uint64_t decimals = (units | sign) - kept->base;
+	if (__builtin_expect(decimals >= 10000, 0)) {
+		std::uint64_t whole = units / 10000;
+		decimals = units - whole * 10000;
+		kept->base = (units - decimals) | sign;
 		/* With more than four digits, the last four have a fixed width. */
 		std::uint64_t high = whole >= 10000 ? whole / 10000 | sign : ~(std::uint64_t)0;
 		if (high == kept->high && high != ~(std::uint64_t)0) {
 			kept->low = digit_groups.group[whole % 10000];
 		} else {
 			/*
-			 * Below 2^48 the whole part has as many digits as 2^e, or one
-			 * more when it reaches the next power of ten: cheaper than
-			 * counting them.
+			 * The whole part has as many digits as 2^e, or one more when
+			 * it reaches the next power of ten: cheaper than counting them.
 			 */
 			int e = biased - 1023;
 			int fewest = (e > 0 ? e : 0) * 1233 >> 12;
@@ -224,7 +261,8 @@ static HOT char *put_value(char *out, double value, column *kept)
 			int len = (int)(end - out) - 4;
 			/* A sign and 15 digits do not fit: such a field is written afresh. */
 			if (len > 16) {
-				kept->key = kept->high = ~(std::uint64_t)0;
+				kept->base = NOTHING_KEPT;
+				kept->high = ~(std::uint64_t)0;
 				return end;
 			}
 			kept->len = len;
@@ -233,13 +271,11 @@ static HOT char *put_value(char *out, double value, column *kept)
 			kept->low_at = len >= 5 ? len - 5 : 0;
 			std::memcpy(&kept->low, out + kept->low_at, 4);
 		}
-		kept->key = key;
 	}
-	std::uint32_t decimals = digit_groups.group[units - whole * 10000];
 	std::memcpy(out, &kept->text[0], 8);
 	std::memcpy(out + 8, &kept->text[1], 8);
 	std::memcpy(out + kept->low_at, &kept->low, 4);
-	std::memcpy(out + kept->len, &decimals, 4);
+	std::memcpy(out + kept->len, &digit_groups.group[decimals], 4);
 	return out + kept->len + 4;
 }
 
@@ -247,7 +283,7 @@ char *format_fixed4(char *out, double value)
 {
 	/* Kept from call to call, as value_table's rows keep theirs. */
 	static column kept;
-	return put_value(out, value, &kept);
+	return put_value(out, value, ten_thousandths(value), &kept);
 }
 
 char *format_int(char *out, int value)
@@ -285,6 +321,7 @@ void flush_rows(void)
 
 #else
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "dialogue.h"
@@ -322,6 +359,22 @@ static int number_len;
 static int number_last;
 static int number_digit = 9;
 
+/*
+ * Rows enough to fill a block are rows enough to fill a pipe many times: in a
+ * pipe of 1 MiB (what Linux lets anyone ask for unless its pipe-max-size says
+ * less) this program and its reader wait for each other far less often than in
+ * one of 64 KiB. Anything but a pipe refuses, and nothing changes.
+ */
+static void widen_pipe(void)
+{
+#ifdef F_SETPIPE_SZ
+	static bool asked;
+	if (!asked)
+		(void)fcntl(STDOUT_FILENO, F_SETPIPE_SZ, 1 << 20);
+	asked = true;
+#endif
+}
+
 static void write_text(void)
 {
 	/*
@@ -352,40 +405,65 @@ static column column_x, column_y;
 
 static void format_batch(void)
 {
+	/*
+	 * The state is worked on in locals: every byte stored into text could
+	 * otherwise be the compiler's reason to reload it.
+	 */
+	column x = column_x, y = column_y;
 	std::uint64_t low = number_text[0];
 	std::uint64_t high = number_text[1];
+	int len = number_len, last = number_last, digit = number_digit;
+	/*
+	 * The ten-thousandths of the whole batch first: the x87's latency is
+	 * then hidden by the next value's, not waited for by the text.
+	 */
+	std::uint64_t units_x[BATCH], units_y[BATCH];
 	for (int i = 0; i < batch_size; i++) {
-		if (text_used > sizeof text - ROW_MAX)
+		units_x[i] = ten_thousandths(batch_x[i]);
+		units_y[i] = ten_thousandths(batch_y[i]);
+	}
+	char *p = text + text_used;
+	for (int i = 0; i < batch_size; i++) {
+		if (p > text + sizeof text - ROW_MAX) {
+			text_used = (std::size_t)(p - text);
+			widen_pipe();
 			write_text();
+			p = text;
+		}
 		int number = batch_number[i];
-		if ((unsigned)number == (unsigned)number_last + 1 && number_digit != 9) {
+		if ((unsigned)number == (unsigned)last + 1 && digit != 9) {
 			low += number_step[0];
 			high += number_step[1];
-			number_digit++;
+			digit++;
 		} else {
 			char fresh[16 + 8];
 			char *end = format_int(fresh, number);
 			std::memcpy(end, ".  x= ", 6);
-			number_len = (int)(end + 6 - fresh);
+			len = (int)(end + 6 - fresh);
 			std::memcpy(&low, fresh, 8);
 			std::memcpy(&high, fresh + 8, 8);
-			int last = 8 * (number_len - 7);
-			number_step[0] = last < 64 ? (std::uint64_t)1 << last : 0;
-			number_step[1] = last < 64 ? 0 : (std::uint64_t)1 << (last - 64);
-			number_digit = number > 0 && number < INT_MAX ? number % 10 : 9;
+			int at = 8 * (len - 7);
+			number_step[0] = at < 64 ? (std::uint64_t)1 << at : 0;
+			number_step[1] = at < 64 ? 0 : (std::uint64_t)1 << (at - 64);
+			digit = number > 0 && number < INT_MAX ? number % 10 : 9;
 		}
-		number_last = number;
-		char *p = text + text_used;
+		last = number;
 		std::memcpy(p, &low, 8);
 		std::memcpy(p + 8, &high, 8);
-		p = put_value(p + number_len, batch_x[i], &column_x);
+		p = put_value(p + len, batch_x[i], units_x[i], &x);
 		std::memcpy(p, "  y=", 4);
-		p = put_value(p + 4, batch_y[i], &column_y);
+		p = put_value(p + 4, batch_y[i], units_y[i], &y);
 		std::memcpy(p, " \n", 2);
-		text_used = (std::size_t)(p + 2 - text);
+		p += 2;
 	}
+	text_used = (std::size_t)(p - text);
+	column_x = x;
+	column_y = y;
 	number_text[0] = low;
 	number_text[1] = high;
+	number_len = len;
+	number_last = last;
+	number_digit = digit;
 	batch_size = 0;
 }
 
