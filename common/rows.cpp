@@ -138,7 +138,7 @@ static HOT std::uint64_t ten_thousandths(double value)
 	 * twenty. Out of range, fistp gives 2^63.
 	 */
 	long double scaled = std::fabs((long double)value) * 10000.0L;
-	std::int64_t units;
+	std::int64_t units = 0;
 	__asm__("fistpll %0" : "=m"(units) : "t"(scaled) : "st");
 	return (std::uint64_t)units;
 #else
@@ -409,21 +409,26 @@ static void format_batch(void)
 	 * The state is worked on in locals: every byte stored into text could
 	 * otherwise be the compiler's reason to reload it.
 	 */
-	column x = column_x, y = column_y;
+	column x = column_x;
+	column y = column_y;
 	std::uint64_t low = number_text[0];
 	std::uint64_t high = number_text[1];
-	int len = number_len, last = number_last, digit = number_digit;
+	int len = number_len;
+	int last = number_last;
+	int digit = number_digit;
+	int count = batch_size;
 	/*
 	 * The ten-thousandths of the whole batch first: the x87's latency is
 	 * then hidden by the next value's, not waited for by the text.
 	 */
-	std::uint64_t units_x[BATCH], units_y[BATCH];
-	for (int i = 0; i < batch_size; i++) {
+	std::uint64_t units_x[BATCH];
+	std::uint64_t units_y[BATCH];
+	for (int i = 0; i < count; i++) {
 		units_x[i] = ten_thousandths(batch_x[i]);
 		units_y[i] = ten_thousandths(batch_y[i]);
 	}
 	char *p = text + text_used;
-	for (int i = 0; i < batch_size; i++) {
+	for (int i = 0; i < count; i++) {
 		if (p > text + sizeof text - ROW_MAX) {
 			text_used = (std::size_t)(p - text);
 			widen_pipe();

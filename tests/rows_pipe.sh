@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# value_table's rows into a pipe.
+#
+# reader-gone: ten million rows into a pipe whose reader stops after
+# 100000 bytes. By default the broken pipe's signal ends the program at once;
+# with that signal ignored, every later write fails, and the program must still
+# run to its end, exit with status 1 and name the broken pipe on standard error.
+# Either way it must not hang: each run has 60 seconds.
+#
+# widened: the pipe is widened to 1 MiB (or as far as pipe-max-size allows)
+# once the rows fill a block, and left as it came for a few rows.
+#
+# usage: rows_pipe.sh VALUE_TABLE reader-gone|widened
+set -uo pipefail
+program=$1
+
+if [ "$2" = widened ]; then
+	exec python3 - "$program" <<'PY'
+import fcntl, os, subprocess, sys
+
+F_GETPIPE_SZ = getattr(fcntl, "F_GETPIPE_SZ", 1032)
+program = sys.argv[1]
+
+
+def largest_size(answers):
+    """Reads all the rows, asking the pipe's size after every read."""
+    child = subprocess.Popen([program], stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+    child.stdin.write(answers)
+    child.stdin.close()
+    fd = child.stdout.fileno()
+    largest, total = 0, 0
+    while chunk := os.read(fd, 1 << 16):
+        total += len(chunk)
+        largest = max(largest, fcntl.fcntl(fd, F_GETPIPE_SZ))
+    return largest, child.wait(), total
+
+
+read_end, write_end = os.pipe()
+as_it_comes = fcntl.fcntl(read_end, F_GETPIPE_SZ)
+with open("/proc/sys/fs/pipe-max-size") as f:
+    allowed = int(f.read())
+wide = 1 << 20 if os.geteuid() == 0 or allowed >= 1 << 20 else as_it_comes
+
+failed = False
+for answers, rows, expected in ((b"0\n10\n1\nx\n", 10, as_it_comes),
+                                (b"0\n100\n0.0001\nx\n", 1000000, wide)):
+    size, status, total = largest_size(answers)
+    print(f"{rows} rows: {total} bytes, status {status}, pipe {size} bytes, expected {expected}")
+    failed |= status != 0 or size != expected
+sys.exit(1 if failed else 0)
+PY
+fi
+answers=$'0\n1000\n0.0001\nx\n'
+err=$(mktemp)
+trap 'rm -f "$err"' EXIT
+
+printf '%s' "$answers" | timeout 60 "$program" 2> "$err" | head -c 100000 > /dev/null
+status=${PIPESTATUS[1]}
+echo "reader gone, signal default: status $status, stderr: $(cat "$err")"
+# 128 + SIGPIPE (13): ended by the signal, not by timeout's 124.
+[ "$status" = 141 ] && [ ! -s "$err" ] || exit 1
+
+# A subshell that ignores SIGPIPE hands that on to the program it starts.
+(trap '' PIPE; printf '%s' "$answers" | timeout 60 "$program" 2> "$err" | head -c 100000 > /dev/null
+ exit "${PIPESTATUS[1]}")
+status=$?
+echo "reader gone, signal ignored: status $status, stderr: $(cat "$err")"
+[ "$status" = 1 ] && [ "$(cat "$err")" = "$(basename "$program"): Broken pipe" ]
