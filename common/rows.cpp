@@ -348,16 +348,20 @@ static double batch_y[BATCH];
 static int batch_size;
 
 /*
- * The last row number's text and ".  x= ", 16 bytes held as two words: the next
- * number is nearly always one more, and adding one to its last digit is much
- * cheaper than formatting it afresh. number_step adds that one; number_digit
- * is the last digit, or 9 when the text cannot simply count up.
+ * The last row number's text and ".  x= ", 16 bytes held as one number: the
+ * next row number is nearly always one more, and adding to its digits is much
+ * cheaper than formatting it afresh. number_step adds one to the last digit;
+ * number_carry turns a last 9 into 0 and adds one to the tens. number_digit
+ * and number_tens are those two digits, or 9 where the text cannot count up.
  */
-static std::uint64_t number_text[2];
-static std::uint64_t number_step[2];
+__extension__ typedef unsigned __int128 number_word;
+static number_word number_text;
+static number_word number_step;
+static number_word number_carry;
 static int number_len;
 static int number_last;
 static int number_digit = 9;
+static int number_tens = 9;
 
 /*
  * Rows enough to fill a block are rows enough to fill a pipe many times: in a
@@ -411,11 +415,11 @@ static void format_batch(void)
 	 */
 	column x = column_x;
 	column y = column_y;
-	std::uint64_t low = number_text[0];
-	std::uint64_t high = number_text[1];
+	number_word word = number_text;
 	int len = number_len;
 	int last = number_last;
 	int digit = number_digit;
+	int tens = number_tens;
 	int count = batch_size;
 	/*
 	 * The ten-thousandths of the whole batch first: the x87's latency is
@@ -436,25 +440,31 @@ static void format_batch(void)
 			p = text;
 		}
 		int number = batch_number[i];
-		if ((unsigned)number == (unsigned)last + 1 && digit != 9) {
-			low += number_step[0];
-			high += number_step[1];
+		bool next = (std::int64_t)number == (std::int64_t)last + 1;
+		if (next && digit != 9) {
+			word += number_step;
 			digit++;
+		} else if (next && tens != 9) {
+			word += number_carry;
+			digit = 0;
+			tens++;
 		} else {
 			char fresh[16 + 8];
 			char *end = format_int(fresh, number);
 			std::memcpy(end, ".  x= ", 6);
 			len = (int)(end + 6 - fresh);
-			std::memcpy(&low, fresh, 8);
-			std::memcpy(&high, fresh + 8, 8);
-			int at = 8 * (len - 7);
-			number_step[0] = at < 64 ? (std::uint64_t)1 << at : 0;
-			number_step[1] = at < 64 ? 0 : (std::uint64_t)1 << (at - 64);
-			digit = number > 0 && number < INT_MAX ? number % 10 : 9;
+			std::memcpy(&word, fresh, 16);
+			number_step = (number_word)1 << 8 * (len - 7);
+			number_carry = (number_step >> 8) - 9 * number_step;
+			/* A negative number counts up towards zero: its digits go down. */
+			digit = number > 0 ? number % 10 : 9;
+			tens = number >= 10 ? number / 10 % 10 : 9;
 		}
 		last = number;
-		std::memcpy(p, &low, 8);
-		std::memcpy(p + 8, &high, 8);
+		std::memcpy(p, &word, 16);
+		/* Below -999999999 the text is a byte longer: its last space. */
+		if (__builtin_expect(len > 16, 0))
+			p[16] = ' ';
 		p = put_value(p + len, batch_x[i], units_x[i], &x);
 		std::memcpy(p, "  y=", 4);
 		p = put_value(p + 4, batch_y[i], units_y[i], &y);
@@ -464,11 +474,11 @@ static void format_batch(void)
 	text_used = (std::size_t)(p - text);
 	column_x = x;
 	column_y = y;
-	number_text[0] = low;
-	number_text[1] = high;
+	number_text = word;
 	number_len = len;
 	number_last = last;
 	number_digit = digit;
+	number_tens = tens;
 	batch_size = 0;
 }
 

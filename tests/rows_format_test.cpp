@@ -90,11 +90,14 @@ static std::size_t check_rows(std::mt19937_64 &random)
 		put(n, any(), any());
 	for (int n = 99999990; n <= 100000010; n++)
 		put(n, any(), any());
+	/* Counted up to INT_MAX, whose "one more" as unsigned is INT_MIN. */
 	for (int n = INT_MAX - 5; n != INT_MIN; n++) {
 		put(n, any(), any());
 		if (n == INT_MAX)
 			break;
 	}
+	put(INT_MIN, any(), any());
+	put(INT_MIN + 1, any(), any());
 	const int jumps[] = {7, -3, -2, -1, 0, 1, 2, 9, 9, 10, 19, 20, 1000, 999, 1000, 1001};
 	for (int n : jumps)
 		put(n, any(), any());
