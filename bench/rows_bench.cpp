@@ -77,13 +77,17 @@ static void fail(const char *what)
 static run_result run(const char *program, const std::string &answers, bool pipe_out,
                       sink *into, bool forked = false)
 {
+	/*
+	 * Every descriptor closes on exec: the child keeps only the two it is
+	 * given as 0 and 1, so that no other end of its pipes stays open in it.
+	 */
 	int in[2], out[2] = {-1, -1};
-	if (pipe(in) != 0 || (pipe_out && pipe(out) != 0))
+	if (pipe2(in, O_CLOEXEC) != 0 || (pipe_out && pipe2(out, O_CLOEXEC) != 0))
 		fail("pipe");
 	if (write(in[1], answers.data(), answers.size()) != (ssize_t)answers.size())
 		fail("write");
 	close(in[1]);
-	int to = pipe_out ? out[1] : open("/dev/null", O_WRONLY);
+	int to = pipe_out ? out[1] : open("/dev/null", O_WRONLY | O_CLOEXEC);
 
 	auto start = std::chrono::steady_clock::now();
 	pid_t child;
