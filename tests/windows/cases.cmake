@@ -7,7 +7,11 @@ set(WINE_RUN sh ${WINE_SH} ${CMAKE_SYSTEM_PROCESSOR} ${CMAKE_BINARY_DIR}/wine)
 
 add_test(NAME windows/wine-prefix COMMAND ${WINE_RUN} init)
 set_tests_properties(windows/wine-prefix PROPERTIES
-  FIXTURES_SETUP wine SKIP_REGULAR_EXPRESSION "^SKIPPED: " TIMEOUT 600)
+  FIXTURES_SETUP wine SKIP_REGULAR_EXPRESSION "^SKIPPED: " TIMEOUT 900)
+# When the last test is done, the prefix's server goes too, with anything
+# else of the prefix still running.
+add_test(NAME windows/wine-stop COMMAND ${WINE_RUN} stop)
+set_tests_properties(windows/wine-stop PROPERTIES FIXTURES_CLEANUP wine)
 
 # Every test below needs the prefix, and is skipped with the reason when no
 # Wine can run this build.  The tests take turns: with wineboot switched off,

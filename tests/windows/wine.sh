@@ -4,14 +4,20 @@
 # usage: wine.sh ARCH DIR init              sets up DIR once: the runner and the prefix
 #        wine.sh ARCH DIR gate COMMAND...   runs COMMAND, or says why it is skipped
 #        wine.sh ARCH DIR run PROGRAM.exe   runs PROGRAM.exe under Wine
+#        wine.sh ARCH DIR stop              ends every process of the prefix
 #
 # ARCH is x86_64 (run by 64-bit Wine) or i686 (32-bit Wine, itself run by
 # qemu-i386, since the kernel here cannot start 32-bit Linux programs).
+#
+# WINE_BOOT_TIMEOUT (seconds, default 150) bounds each attempt at making the
+# prefix, and a third of it the wait for its processes to end after; WINE_LIB (default /usr/lib/wine) is where Wine is, for the test
+# that puts a Wine that hangs in its place.
 set -eu
 
 arch=$1 dir=$2 mode=$3
 shift 3
-lib=/usr/lib/wine
+lib=${WINE_LIB:-/usr/lib/wine}
+boot_timeout=${WINE_BOOT_TIMEOUT:-150}
 prefix=$dir/prefix
 bindir=$dir/lib/wine
 
@@ -54,11 +60,29 @@ make_i686_bindir() {
 
 wine_env() {
 	export WINEPREFIX="$prefix" WINEDEBUG=-all
+	# A crashing process would start winedbg, which waits for ever and keeps
+	# the prefix's server alive with it: no crash debugger, ever.
+	no_debugger="winedbg.exe=d"
 	case $arch in
 	x86_64) wine=$lib/wine64 ;;
 	i686) wine=$bindir/wine; export WINEARCH=win32 ;;
 	*) echo "wine.sh: unknown ARCH $arch" >&2; exit 2 ;;
 	esac
+}
+
+# stop_prefix: ends the prefix's server and every process of the prefix, even
+# when the server no longer answers: those whose environment names the
+# prefix, and the qemu-i386 wrappers, whose command line names DIR.
+stop_prefix() {
+	timeout -k 2 20 "$lib/wineserver" -k >/dev/null 2>&1 || true
+	for proc in /proc/[0-9]*; do
+		pid=${proc#/proc/}
+		[ "$pid" != $$ ] || continue
+		if grep -qzxF "WINEPREFIX=$prefix" "$proc/environ" 2>/dev/null ||
+			grep -qzF "$dir/lib/wine" "$proc/cmdline" 2>/dev/null; then
+			kill -KILL "$pid" 2>/dev/null || true
+		fi
+	done
 }
 
 case $mode in
@@ -72,16 +96,32 @@ init)
 	i686) make_i686_bindir ;;
 	esac
 	# No menu entries, and no Mono or Gecko to install: the programs need neither.
-	export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d"
-	# Under qemu-i386 even wineboot may be killed as it ends (see gate).
+	export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d;$no_debugger"
+	# A prefix does not always come up, under qemu-i386 least of all: an
+	# attempt that fails, or does not end in time, is ended with all that it
+	# started, and the prefix is made anew, three times at most.  (Even
+	# wineboot may be killed as it ends there: see gate.)
 	attempt=1
-	until "$wine" wineboot --init >"$dir/wineboot.log" 2>&1; do
+	while :; do
+		rm -rf "$prefix"
+		status=0 bound=$boot_timeout
+		timeout -k 5 $bound "$wine" wineboot --init >"$dir/wineboot.log" 2>&1 || status=$?
+		if [ $status -eq 0 ]; then
+			bound=$((boot_timeout / 3 + 1))
+			timeout -k 5 $bound "$lib/wineserver" -w || status=$?
+		fi
+		[ $status -eq 0 ] && break
+		[ $status -eq 124 ] && why="did not end within $bound s" || why="failed with status $status"
+		echo "wine.sh: attempt $attempt at the Wine prefix in $dir $why; its log:"
 		cat "$dir/wineboot.log"
-		[ $attempt -lt 3 ] || { echo "wineboot failed for $prefix"; exit 1; }
+		stop_prefix
+		if [ $attempt -eq 3 ]; then
+			echo "wine.sh: FAILED: no Wine prefix in $dir after 3 attempts"
+			exit 1
+		fi
 		attempt=$((attempt + 1))
-		$lib/wineserver -w
 	done
-	$lib/wineserver -w
+	stop_prefix
 	touch "$dir/ready"
 	;;
 gate)
@@ -107,7 +147,11 @@ gate)
 run)
 	wine_env
 	# The session helpers are needed only while the prefix is made.
-	export WINEDLLOVERRIDES="winemenubuilder.exe=d;wineboot.exe=d;services.exe=d;explorer.exe=d"
+	export WINEDLLOVERRIDES="winemenubuilder.exe=d;wineboot.exe=d;services.exe=d;explorer.exe=d;$no_debugger"
 	exec "$wine" "$@"
+	;;
+stop)
+	wine_env
+	stop_prefix
 	;;
 esac
