@@ -7,8 +7,15 @@
 #
 # A suite whose tool is missing ends with status 77 and a line "SKIPPED: why"
 # (tests/needs.sh).  Under CI=true that is a failure: CI installs every tool.
+#
+# The suites run in two lanes side by side: the one of native builds that keep
+# both cores busy, and the one of emulators, browsers and waits, which leave a
+# core idle much of the time.  Suites that share a build folder share a lane.
+# A suite's output is printed whole when it ends.  No suite runs longer than
+# RUN_ALL_TIMEOUT seconds (default 600), and none may leave a process running.
 set -uo pipefail
 cd "$(dirname "$0")/.."
+self=$PWD/tests/run-all.sh
 source tests/needs.sh
 
 # RUN_ALL_SCALE=N divides the fuzzer's and the model's counts by N, for
@@ -129,55 +136,138 @@ suite_fresh_machine() {
 	bash tests/fresh_machine.sh
 }
 
-# id, then the name the summary gives it; in the order they run.
+# id, lane, then the name the summary gives it; each lane in the order it runs.
 all_suites=(
-	golden "golden and pipe tests"
-	windows_x86_64 "Windows x86-64"
-	windows_i686 "Windows i686"
-	release "release packages"
-	warnings "warnings"
-	static_analysis "static analysis"
-	sanitizers "sanitizers"
-	fuzzing "fuzzing"
-	rows_fuzz "row formatter fuzzing"
-	model "arithmetic model"
-	soft_extended "software extended type"
-	extended_fuzz "extended type fuzzing"
-	aarch64 "64-bit ARM"
-	wasm_node "WebAssembly under Node"
-	browser "web page in Chromium"
-	coverage "coverage"
-	terminal "terminal"
-	fresh_machine "fresh machine"
+	golden 1 "golden and pipe tests"
+	warnings 1 "warnings"
+	static_analysis 1 "static analysis"
+	sanitizers 1 "sanitizers"
+	fuzzing 1 "fuzzing"
+	model 1 "arithmetic model"
+	terminal 1 "terminal"
+	coverage 1 "coverage"
+	soft_extended 1 "software extended type"
+	windows_x86_64 2 "Windows x86-64"
+	windows_i686 2 "Windows i686"
+	release 2 "release packages"
+	rows_fuzz 2 "row formatter fuzzing"
+	extended_fuzz 2 "extended type fuzzing"
+	aarch64 2 "64-bit ARM"
+	wasm_node 2 "WebAssembly under Node"
+	browser 2 "web page in Chromium"
+	fresh_machine 2 "fresh machine"
 )
 
+# run-all.sh --suite ID: one suite, as run by a lane below.
+if [ "${1:-}" = --suite ]; then
+	set -e
+	"suite_$2"
+	exit 0
+fi
+
+# leaked MARK: ends and names the processes of a suite still running a few
+# seconds after it ended: those whose environment carries its MARK.
+leaked() {
+	local pids pid
+	for _ in 1 2 3 4 5 6 7 8 9 10; do
+		pids=$(grep -lzxF "RUN_ALL_SUITE=$1" /proc/[0-9]*/environ 2>/dev/null | cut -d/ -f3)
+		[ -n "$pids" ] || return 0
+		sleep 0.5
+	done
+	for pid in $pids; do
+		echo "$pid $(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null)"
+		kill -KILL "$pid" 2>/dev/null
+	done
+}
+
+# lane N: runs the wanted suites of lane N one after another; each leaves its
+# output in $logs/ID, then its status, time and leaked processes in $logs/ID.done.
+lane() {
+	local i id status started
+	for ((i = 0; i < ${#all_suites[@]}; i += 3)); do
+		id=${all_suites[i]}
+		[ "${all_suites[i + 1]}" = "$1" ] && [[ $wanted == *" $id "* ]] || continue
+		started=$SECONDS status=0
+		RUN_ALL_SUITE=$id.$$ timeout -k 10 "$limit" bash "$self" --suite "$id" \
+			</dev/null >"$logs/$id" 2>&1 || status=$?
+		leaked "$id.$$" >"$logs/$id.leaked"
+		echo "$status $((SECONDS - started))" >"$logs/$id.tmp"
+		mv "$logs/$id.tmp" "$logs/$id.done"
+	done
+}
+
+limit=${RUN_ALL_TIMEOUT:-600}
 wanted=" $* "
+if [ $# -eq 0 ]; then
+	for ((i = 0; i < ${#all_suites[@]}; i += 3)); do wanted+="${all_suites[i]} "; done
+fi
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
-summary=() passed=0 failed=0 skipped=0
-for ((i = 0; i < ${#all_suites[@]}; i += 2)); do
-	id=${all_suites[i]} name=${all_suites[i + 1]}
-	[ $# -eq 0 ] || [[ $wanted == *" $id "* ]] || continue
-	echo "=== $name"
-	started=$SECONDS
-	# A subshell, so that a suite's skip or exit ends the suite alone.
-	(set -e; "suite_$id") 2>&1 | tee "$logs/$id"
-	status=${PIPESTATUS[0]}
-	took="$((SECONDS - started)) s"
-	reason=$(sed -n 's/^SKIPPED: //p' "$logs/$id" | tail -n 1)
-	if [ "$status" -eq 0 ]; then
-		result="passed ($took)" passed=$((passed + 1))
-	elif [ "$status" -eq 77 ] && [ "${CI:-}" != true ]; then
-		result="skipped: $reason" skipped=$((skipped + 1))
-	elif [ "$status" -eq 77 ]; then
-		result="failed: CI must run it, but $reason" failed=$((failed + 1))
-	else
-		result="failed with status $status ($took)" failed=$((failed + 1))
-	fi
-	summary+=("$(printf '%-24s %s' "$name" "$result")")
-	# For tests/fresh_machine.sh, which runs this script again.
-	[ -z "${RUN_ALL_RESULTS:-}" ] || echo "$id ${result%%[ :]*}" >>"$RUN_ALL_RESULTS"
+lane 1 &
+lane 2 &
+
+# Each suite's output as it ends; the summary keeps the order above.
+declare -A result
+summary=() passed=0 failed=0 skipped=0 left=0
+for ((i = 0; i < ${#all_suites[@]}; i += 3)); do
+	[[ $wanted == *" ${all_suites[i]} "* ]] && left=$((left + 1))
 done
+while [ $left -gt 0 ]; do
+	sleep 1
+	for ((i = 0; i < ${#all_suites[@]}; i += 3)); do
+		id=${all_suites[i]} name=${all_suites[i + 2]}
+		[ -e "$logs/$id.done" ] && [ -z "${result[$id]:-}" ] || continue
+		read -r status took <"$logs/$id.done"
+		echo "=== $name"
+		cat "$logs/$id"
+		reason=$(sed -n 's/^SKIPPED: //p' "$logs/$id" | tail -n 1)
+		leaks=$(wc -l <"$logs/$id.leaked")
+		if [ "$leaks" -gt 0 ]; then
+			echo "--- $name left these processes running (now ended):"
+			cat "$logs/$id.leaked"
+			result[$id]="failed: left $leaks processes running ($took s)"
+		elif [ "$status" -eq 0 ]; then
+			result[$id]="passed ($took s)"
+		elif [ "$status" -eq 77 ] && [ "${CI:-}" != true ]; then
+			result[$id]="skipped: $reason"
+		elif [ "$status" -eq 77 ]; then
+			result[$id]="failed: CI must run it, but $reason"
+		elif [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then
+			result[$id]="failed: did not end within $limit s"
+		else
+			result[$id]="failed with status $status ($took s)"
+		fi
+		# For tests/fresh_machine.sh, which runs this script again.
+		[ -z "${RUN_ALL_RESULTS:-}" ] || echo "$id ${result[$id]%%[ :]*}" >>"$RUN_ALL_RESULTS"
+		left=$((left - 1))
+	done
+done
+wait
+
+for ((i = 0; i < ${#all_suites[@]}; i += 3)); do
+	id=${all_suites[i]}
+	[ -n "${result[$id]:-}" ] || continue
+	case ${result[$id]} in
+	passed*) passed=$((passed + 1)) ;;
+	skipped*) skipped=$((skipped + 1)) ;;
+	*) failed=$((failed + 1)) ;;
+	esac
+	summary+=("$(printf '%-24s %s' "${all_suites[i + 2]}" "${result[$id]}")")
+done
+
+# Last, anything still running from this clone's build folders, whatever
+# started it.  (The pattern is in a file, so that grep does not find itself.)
+echo "$PWD/build" >"$logs/pattern"
+strays=$(grep -lzF -f "$logs/pattern" /proc/[0-9]*/cmdline 2>/dev/null | cut -d/ -f3)
+if [ -n "$strays" ]; then
+	echo "=== processes of $PWD/build* still running (now ended):"
+	for pid in $strays; do
+		echo "$pid $(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null)"
+		kill -KILL "$pid" 2>/dev/null
+	done
+	failed=$((failed + 1))
+	summary+=("$(printf '%-24s %s' "stray processes" "failed: $(echo $strays | wc -w) left running")")
+fi
 
 echo
 echo "=== summary"
