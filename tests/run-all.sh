@@ -8,9 +8,10 @@
 # A suite whose tool is missing ends with status 77 and a line "SKIPPED: why"
 # (tests/needs.sh).  Under CI=true that is a failure: CI installs every tool.
 #
-# The suites run in two lanes side by side: the one of native builds that keep
-# both cores busy, and the one of emulators, browsers and waits, which leave a
-# core idle much of the time.  Suites that share a build folder share a lane.
+# The suites run in two lanes side by side, each about half of the time: the
+# native builds, which keep both cores busy, and the fresh machine, Wine, the
+# browser and the release, which wait much of their time and leave a core
+# idle.  Suites that share a build folder share a lane.
 # A suite's output is printed whole when it ends.  No suite runs longer than
 # RUN_ALL_TIMEOUT seconds (default 600), and none may leave a process running.
 set -uo pipefail
@@ -147,15 +148,15 @@ all_suites=(
 	terminal 1 "terminal"
 	coverage 1 "coverage"
 	soft_extended 1 "software extended type"
-	windows_x86_64 2 "Windows x86-64"
-	windows_i686 2 "Windows i686"
+	rows_fuzz 1 "row formatter fuzzing"
+	extended_fuzz 1 "extended type fuzzing"
+	aarch64 1 "64-bit ARM"
+	fresh_machine 2 "fresh machine"
 	release 2 "release packages"
-	rows_fuzz 2 "row formatter fuzzing"
-	extended_fuzz 2 "extended type fuzzing"
-	aarch64 2 "64-bit ARM"
 	wasm_node 2 "WebAssembly under Node"
 	browser 2 "web page in Chromium"
-	fresh_machine 2 "fresh machine"
+	windows_i686 2 "Windows i686"
+	windows_x86_64 2 "Windows x86-64"
 )
 
 # run-all.sh --suite ID: one suite, as run by a lane below.
