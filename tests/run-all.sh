@@ -204,6 +204,8 @@ if [ $# -eq 0 ]; then
 fi
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
+# Interrupted, the lanes and their suites end too (timeout passes it on).
+trap 'trap - INT TERM; kill 0' INT TERM
 lane 1 &
 lane 2 &
 
