@@ -68,6 +68,19 @@
     });
   }
 
+  // The single-file page carries each program's WebAssembly in base64, since
+  // a page opened from disk may fetch nothing; the served page has none.
+  function inlinedWasm(name) {
+    const block = document.getElementById('wasm-' + name);
+    if (!block)
+      return undefined;
+    const text = atob(block.textContent.trim());
+    const bytes = new Uint8Array(text.length);
+    for (let i = 0; i < text.length; i++)
+      bytes[i] = text.charCodeAt(i);
+    return bytes;
+  }
+
   async function start(name) {
     const current = { name, line: '', lines: [], waiting: null, ended: false };
     run = current;
@@ -82,6 +95,7 @@
     if (run !== current)
       return;
     factory({
+      wasmBinary: inlinedWasm(name),
       writeOutput(fd, bytes) {
         if (run === current)
           term.write(decoder.decode(bytes));

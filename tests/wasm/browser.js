@@ -2,17 +2,19 @@
  * browser - types into the terminal page in headless Chromium and checks what
  * the terminal shows, as a person at the page would see it.
  *
- * usage: node browser.js PAGE_DIR NODE_MODULES OUT_DIR [CHROMIUM]
+ * usage: node browser.js PAGE_DIR SINGLE_FILE NODE_MODULES OUT_DIR [CHROMIUM]
  *
- * The page is served from PAGE_DIR by python3 -m http.server; puppeteer-core
+ * The page is served from PAGE_DIR by python3 -m http.server, and the same
+ * page in one file, SINGLE_FILE, is opened from disk; puppeteer-core
  * comes from NODE_MODULES; a screenshot of each scenario goes to OUT_DIR.
  */
 'use strict';
 
 const { spawn } = require('child_process');
 const path = require('path');
+const { pathToFileURL } = require('url');
 
-const [pageDir, nodeModules, outDir, chromium = '/usr/bin/chromium'] = process.argv.slice(2);
+const [pageDir, singleFile, nodeModules, outDir, chromium = '/usr/bin/chromium'] = process.argv.slice(2);
 const puppeteer = require(path.resolve(nodeModules, 'puppeteer-core'));
 
 const TIMEOUT = 10000;   // ms to wait for text that must come
@@ -163,6 +165,87 @@ const SCENARIOS = {
   },
 };
 
+// Opens a page on which any request outside what it may load (its origin,
+// or for a file its own address) is refused and reported.
+async function open(browser, url, mayLoad, offline) {
+  const page = await browser.newPage();
+  await page.setViewport({ width: 1000, height: 800 });
+  const problems = [];
+  page.on('pageerror', (error) => problems.push(String(error)));
+  page.on('console', (message) => {
+    if (message.type() === 'error')
+      problems.push(`console: ${message.text()}`);
+  });
+  page.on('response', (response) => {
+    if (response.status() >= 400)
+      problems.push(`${response.status()} for ${response.url()}`);
+  });
+  const refused = new Set();
+  page.on('requestfailed', (request) => {
+    if (!refused.has(request))
+      problems.push(`request failed: ${request.url()}`);
+  });
+  await page.setRequestInterception(true);
+  page.on('request', (request) => {
+    const address = request.url();
+    if (address.startsWith('data:') || mayLoad(address))
+      return request.continue();
+    problems.push(`a request outside the page: ${address}`);
+    refused.add(request);
+    request.abort('blockedbyclient');
+  });
+  if (offline)
+    await page.setOfflineMode(true);
+  await page.goto(url, { waitUntil: 'load' });
+  return { page, problems };
+}
+
+// The page's Content-Security-Policy runs no script but its own: a script
+// written into the page afterwards does not run.
+async function policed(page, problems) {
+  const ran = await page.evaluate(() => new Promise((resolve) => {
+    window.smuggled = false;
+    document.addEventListener('securitypolicyviolation', () => resolve(window.smuggled), { once: true });
+    const script = document.createElement('script');
+    script.textContent = 'window.smuggled = true;';
+    document.head.append(script);
+    setTimeout(() => resolve(window.smuggled), 1000);
+  }));
+  if (ran)
+    throw new Failure('a script written into the page ran: it has no Content-Security-Policy for scripts');
+  // The refusal is reported on the console, as it should be.
+  const refusal = problems.findIndex((problem) => /Executing inline script violates/.test(problem));
+  if (refusal < 0)
+    throw new Failure('the script written into the page was not refused by the policy');
+  problems.splice(refusal, 1);
+}
+
+async function play(page, problems, scenarios) {
+  let failed = 0;
+  for (const [name, scenario] of Object.entries(scenarios)) {
+    try {
+      try {
+        await scenario(page);
+      } catch (error) {
+        if (problems.length && error instanceof Failure)
+          error.message += `\nthe page reported: ${problems.join('; ')}`;
+        throw error;
+      }
+      if (problems.length)
+        throw new Failure(`the page reported: ${problems.join('; ')}`);
+      console.log(`${name}: passed`);
+    } catch (error) {
+      failed++;
+      console.log(`${name}: ${error instanceof Failure ? error.message : error.stack}`);
+    }
+    problems.length = 0;
+    const shot = path.join(outDir, `${name}.png`);
+    await page.screenshot({ path: shot });
+    console.log(`${name}: screenshot ${shot}`);
+  }
+  return failed;
+}
+
 async function main() {
   const { server, url } = await serve(pageDir);
   const browser = await puppeteer.launch({
@@ -172,41 +255,21 @@ async function main() {
   });
   let failed = 0;
   try {
-    const page = await browser.newPage();
-    await page.setViewport({ width: 1000, height: 800 });
-    const problems = [];
-    page.on('pageerror', (error) => problems.push(String(error)));
-    page.on('console', (message) => {
-      if (message.type() === 'error')
-        problems.push(`console: ${message.text()}`);
+    const served = await open(browser, url, (address) => address.startsWith(url), false);
+    failed += await play(served.page, served.problems, {
+      ...SCENARIOS,
+      'served-policy': () => policed(served.page, served.problems),
     });
-    page.on('response', (response) => {
-      if (response.status() >= 400)
-        problems.push(`${response.status()} for ${response.url()}`);
+    await served.page.close();
+
+    // The single file, opened from disk with the network off, runs the
+    // worked example with nothing but itself.
+    const file = pathToFileURL(path.resolve(singleFile)).href;
+    const single = await open(browser, file, (address) => address === file, true);
+    failed += await play(single.page, single.problems, {
+      'single-file': SCENARIOS.value_table,
+      'single-file-policy': () => policed(single.page, single.problems),
     });
-    page.on('requestfailed', (request) => problems.push(`request failed: ${request.url()}`));
-    await page.goto(url, { waitUntil: 'load' });
-    for (const [name, scenario] of Object.entries(SCENARIOS)) {
-      try {
-        try {
-          await scenario(page);
-        } catch (error) {
-          if (problems.length && error instanceof Failure)
-            error.message += `\nthe page reported: ${problems.join('; ')}`;
-          throw error;
-        }
-        if (problems.length)
-          throw new Failure(`the page reported: ${problems.join('; ')}`);
-        console.log(`${name}: passed`);
-      } catch (error) {
-        failed++;
-        console.log(`${name}: ${error instanceof Failure ? error.message : error.stack}`);
-      }
-      problems.length = 0;
-      const shot = path.join(outDir, `${name}.png`);
-      await page.screenshot({ path: shot });
-      console.log(`${name}: screenshot ${shot}`);
-    }
   } finally {
     await browser.close();
     server.kill();

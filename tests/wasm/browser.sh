@@ -17,4 +17,4 @@ fi
 cmake --preset wasm
 cmake --build --preset wasm
 mkdir -p build-wasm/browser
-node tests/wasm/browser.js build-wasm/page build-wasm/npm/node_modules build-wasm/browser "$(command -v chromium)"
+node tests/wasm/browser.js build-wasm/page build-wasm/console_dialogues-1.0.0.html build-wasm/npm/node_modules build-wasm/browser "$(command -v chromium)"
