@@ -11,6 +11,7 @@
 'use strict';
 
 const { spawn } = require('child_process');
+const fs = require('fs');
 const path = require('path');
 const { pathToFileURL } = require('url');
 
@@ -246,6 +247,108 @@ async function play(page, problems, scenarios) {
   return failed;
 }
 
+const TABLE = [
+  'kezdő érték = 0',
+  'vég érték = 1',
+  'lépésköz = 0.25',
+  'lépések száma = 4',
+  '------------------------',
+  '1.  x=   0.0000  y=  8.0000',
+  '2.  x=   0.2500  y=  8.8750',
+  '3.  x=   0.5000  y= 10.0000',
+  '4.  x=   0.7500  y= 11.3750',
+  '',
+  CLOSING,
+].join('\n');
+
+// The same screen as text: a row ends with the space the program writes
+// after it, which the screen's cells keep.
+const TABLE_TEXT = TABLE.replace(/^(\d\.  x=.*)$/gm, '$1 ') + '\n';
+
+async function startsWithTable(page) {
+  const shown = await expect(page, CLOSING);
+  if (!shown.startsWith(TABLE))
+    throw new Failure(`the screen shows:\n${shown}\nexpected it to start with:\n${TABLE}`);
+}
+
+// What the link button gives: the clipboard where the page may write it,
+// else the text shown to be copied by hand.
+async function given(page, button) {
+  await page.evaluate(() => { document.getElementById('told').textContent = ''; });
+  await page.click(button);
+  await page.waitForFunction(() => document.getElementById('told').textContent !== '', { timeout: TIMEOUT });
+  const copied = await page.evaluate(() => navigator.clipboard.readText().catch(() => null));
+  const shownToCopy = await page.$eval('#shown', (element) => element.hidden ? null : element.value);
+  return shownToCopy !== null ? shownToCopy : copied;
+}
+
+// Shared runs, paste and the screen's text; on the served page.
+function sharing(url, downloads) {
+  return {
+    // A shared address starts its program and types its lines, each after
+    // its prompt, as the worked example shows them.
+    'shared-address': async (page) => {
+      await page.goto(url + '#value_table:0,1,0.25');
+      await startsWithTable(page);
+      await waits(page);
+      await type(page, 'x\n');
+      await ends(page, 0);
+    },
+    // A decimal comma inside a line travels as %2C, and the link to the run
+    // names the same lines: opened, it shows the same screen.
+    'shared-link': async (page) => {
+      await page.goto(url + '#triangle_test:0%2C5');
+      const first = await expect(page, CLOSING);
+      if (!first.startsWith('a = 0,5\nb = c ='))
+        throw new Failure(`the screen shows:\n${first}`);
+      await ends(page, 0);
+      const link = await given(page, '#link');
+      if (link !== url + '#triangle_test:0%2C5')
+        throw new Failure(`the link to the run is ${link}`);
+      await page.goto(url + '#value_table');
+      await expect(page, 'kezdő érték = ');
+      await type(page, 'a:b\n');
+      await ends(page, 0);
+      const colon = await given(page, '#link');
+      if (colon !== url + '#value_table:a%3Ab')
+        throw new Failure(`the link to a run with a colon is ${colon}`);
+      await page.goto(link);
+      const again = await expect(page, CLOSING);
+      if (again !== first)
+        throw new Failure(`the link shows:\n${again}\ninstead of:\n${first}`);
+      await ends(page, 0);
+    },
+    // Three pasted lines answer the three prompts in turn; the text copied
+    // and downloaded is the screen's, in UTF-8.
+    'paste-and-copy': async (page) => {
+      await page.click('button[data-program="value_table"]');
+      await expect(page, 'kezdő érték = ');
+      await page.$eval('#terminal textarea', (area) => {
+        const data = new DataTransfer();
+        data.setData('text/plain', '0\n1\n0.25\n');
+        area.dispatchEvent(new ClipboardEvent('paste', { clipboardData: data, bubbles: true, cancelable: true }));
+      });
+      await startsWithTable(page);
+      await waits(page);
+      const copied = await given(page, '#copy');
+      if (copied !== TABLE_TEXT)
+        throw new Failure(`the copied text is:\n${copied}\nexpected:\n${TABLE_TEXT}`);
+      const file = path.join(downloads, 'value_table.txt');
+      fs.rmSync(file, { force: true });
+      await page.click('#download');
+      const deadline = Date.now() + TIMEOUT;
+      while (!fs.existsSync(file) && Date.now() < deadline)
+        await new Promise((r) => setTimeout(r, 50));
+      const bytes = fs.existsSync(file) ? fs.readFileSync(file) : Buffer.alloc(0);
+      if (!bytes.equals(Buffer.from(TABLE_TEXT, 'utf8')))
+        throw new Failure(`the downloaded file holds:\n${bytes.toString('hex')}`);
+      await page.focus('#terminal textarea');
+      await type(page, 'x\n');
+      await ends(page, 0);
+    },
+  };
+}
+
 async function main() {
   const { server, url } = await serve(pageDir);
   const browser = await puppeteer.launch({
@@ -260,6 +363,13 @@ async function main() {
       ...SCENARIOS,
       'served-policy': () => policed(served.page, served.problems),
     });
+    const downloads = fs.mkdtempSync(path.join(require('os').tmpdir(), 'browser-'));
+    process.on('exit', () => fs.rmSync(downloads, { recursive: true, force: true }));
+    const session = await served.page.createCDPSession();
+    await session.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
+    await browser.defaultBrowserContext().overridePermissions(url.replace(/\/$/, ''),
+      ['clipboard-read', 'clipboard-write', 'clipboard-sanitized-write']);
+    failed += await play(served.page, served.problems, sharing(url, downloads));
     await served.page.close();
 
     // The single file, opened from disk with the network off, runs the
