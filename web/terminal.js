@@ -25,6 +25,8 @@
     convertEol: true,
     cursorBlink: true,
     fontFamily: 'monospace',
+    // The screen's lines are kept in the page's text for a screen reader.
+    screenReaderMode: true,
   });
   term.open(document.getElementById('terminal'));
 

@@ -349,6 +349,59 @@ function sharing(url, downloads) {
   };
 }
 
+// axe-core's WCAG 2.1 A and AA rules find nothing on the page; it is handed
+// to the page through the debugger, which the page's policy does not govern.
+async function accessible(page) {
+  await page.evaluate(fs.readFileSync(path.resolve(nodeModules, 'axe-core', 'axe.min.js'), 'utf8'));
+  const result = await page.evaluate(() => axe.run(document, {
+    runOnly: { type: 'tag', values: ['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa'] },
+  }));
+  const found = result.violations.map((violation) =>
+    `${violation.id} (${violation.impact}): ${violation.help}\n` +
+    violation.nodes.map((node) => `  ${node.target.join(' ')}: ${node.failureSummary}`).join('\n'));
+  console.log(`axe-core: ${result.violations.length} violations, ${result.passes.length} rules passed`);
+  if (found.length)
+    throw new Failure(`axe-core finds:\n${found.join('\n')}`);
+}
+
+// The terminal's text is there for a screen reader, and every control is
+// reached by Tab and pressed by Enter.
+async function keyboard(page) {
+  const reader = await page.$eval('#terminal', (element) =>
+    (element.querySelector('.xterm-accessibility-tree') || {}).textContent || '');
+  if (!reader.includes('lépések száma = 4'))
+    throw new Failure(`the screen reader is given:\n${reader}`);
+  await page.evaluate(() => document.activeElement.blur());
+  const reached = [];
+  for (let i = 0; i < 12; i++) {
+    await page.keyboard.press('Tab');
+    reached.push(await page.evaluate(() => document.activeElement.id || document.activeElement.dataset.program
+                                             || document.activeElement.className));
+  }
+  for (const control of ['value_table', 'triangle_test', 'reciprocal_sum', 'tab_pattern', 'link', 'copy', 'download'])
+    if (!reached.includes(control))
+      throw new Failure(`Tab does not reach ${control}; it reaches ${reached.join(', ')}`);
+  await page.focus('button[data-program="tab_pattern"]');
+  await page.keyboard.press('Enter');
+  await expect(page, 'x');
+}
+
+// On a phone the page scrolls sideways only inside the terminal.
+async function phone(page) {
+  await page.setViewport({ width: 390, height: 844, isMobile: true, hasTouch: true });
+  await page.click('button[data-program="value_table"]');
+  await expect(page, 'kezdő érték = ');
+  const wide = await page.evaluate(() => document.documentElement.scrollWidth);
+  if (wide > 390)
+    throw new Failure(`the page is ${wide} pixels wide at a 390 pixel viewport`);
+  const small = await page.$$eval('button', (buttons) => buttons
+    .filter((button) => button.offsetParent)
+    .map((button) => [button.id || button.dataset.program, button.getBoundingClientRect().height])
+    .filter(([, height]) => height < 24));
+  if (small.length)
+    throw new Failure(`buttons too small to touch: ${JSON.stringify(small)}`);
+}
+
 async function main() {
   const { server, url } = await serve(pageDir);
   const browser = await puppeteer.launch({
@@ -360,7 +413,9 @@ async function main() {
   try {
     const served = await open(browser, url, (address) => address.startsWith(url), false);
     failed += await play(served.page, served.problems, {
+      'accessible-before': () => accessible(served.page),
       ...SCENARIOS,
+      'accessible-after': () => accessible(served.page),
       'served-policy': () => policed(served.page, served.problems),
     });
     const downloads = fs.mkdtempSync(path.join(require('os').tmpdir(), 'browser-'));
@@ -369,7 +424,15 @@ async function main() {
     await session.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
     await browser.defaultBrowserContext().overridePermissions(url.replace(/\/$/, ''),
       ['clipboard-read', 'clipboard-write', 'clipboard-sanitized-write']);
-    failed += await play(served.page, served.problems, sharing(url, downloads));
+    failed += await play(served.page, served.problems, {
+      ...sharing(url, downloads),
+      'keyboard': async (page) => {
+        await page.goto(url + '#value_table:0,1,0.25');
+        await expect(page, CLOSING);
+        await keyboard(page);
+      },
+      'phone': phone,
+    });
     await served.page.close();
 
     // The single file, opened from disk with the network off, runs the
