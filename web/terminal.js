@@ -99,6 +99,8 @@
     for (const button of buttons)
       button.setAttribute('aria-pressed', String(button.dataset.program === name));
     status.removeAttribute('data-exit-status');
+    document.getElementById('told').replaceChildren();
+    document.getElementById('shown').hidden = true;
     term.reset();
     say(['Fut: ', { tag: 'code', text: name }, ' ', { gloss: true, text: 'running' }]);
     term.focus();
