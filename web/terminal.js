@@ -25,6 +25,8 @@
     convertEol: true,
     cursorBlink: true,
     fontFamily: 'monospace',
+    // The screen's lines are kept in the page's text for a screen reader.
+    screenReaderMode: true,
   });
   term.open(document.getElementById('terminal'));
 
@@ -56,6 +58,14 @@
     }
   }
 
+  function gloss(text) {
+    const element = document.createElement('span');
+    element.className = 'gloss';
+    element.lang = 'en';
+    element.textContent = text;
+    return element;
+  }
+
   function loadScript(name) {
     return new Promise((resolve, reject) => {
       if (window[name])
@@ -68,12 +78,29 @@
     });
   }
 
-  async function start(name) {
-    const current = { name, line: '', lines: [], waiting: null, ended: false };
+  // The single-file page carries each program's WebAssembly in base64, since
+  // a page opened from disk may fetch nothing; the served page has none.
+  function inlinedWasm(name) {
+    const block = document.getElementById('wasm-' + name);
+    if (!block)
+      return undefined;
+    const text = atob(block.textContent.trim());
+    const bytes = new Uint8Array(text.length);
+    for (let i = 0; i < text.length; i++)
+      bytes[i] = text.charCodeAt(i);
+    return bytes;
+  }
+
+  async function start(name, script) {
+    // sent: the lines handed over so far; script: lines still to be typed,
+    // each when the program asks for one, from a link or a paste.
+    const current = { name, line: '', lines: [], waiting: null, ended: false, sent: [], script: script || [] };
     run = current;
     for (const button of buttons)
       button.setAttribute('aria-pressed', String(button.dataset.program === name));
     status.removeAttribute('data-exit-status');
+    document.getElementById('told').replaceChildren();
+    document.getElementById('shown').hidden = true;
     term.reset();
     say(['Fut: ', { tag: 'code', text: name }, ' ', { gloss: true, text: 'running' }]);
     term.focus();
@@ -82,15 +109,17 @@
     if (run !== current)
       return;
     factory({
+      wasmBinary: inlinedWasm(name),
       writeOutput(fd, bytes) {
         if (run === current)
           term.write(decoder.decode(bytes));
       },
       readInput(deliver) {
         if (current.lines.length)
-          deliver(current.lines.shift());
-        else
-          current.waiting = deliver;
+          return deliver(current.lines.shift());
+        current.waiting = deliver;
+        if (run === current && current.script.length)
+          typeLine(current.script.shift());
       },
       onExit(code) {
         current.ended = true;
@@ -117,12 +146,11 @@
 
   // Typing as on a console: the line is echoed and edited here, and only
   // Enter hands it, line end included, to the program.
-  term.onData((data) => {
-    if (!run || run.ended)
-      return;
+  function typeKeys(data) {
     for (const letter of data) {
       if (letter === '\r') {
         term.write('\r\n');
+        run.sent.push(run.line);
         const bytes = new Uint8Array(encode(run.line + '\n'));
         run.line = '';
         const waiting = run.waiting;
@@ -141,8 +169,108 @@
         term.write(letter);
       }
     }
+  }
+
+  // A line of a link or a paste; the last of a paste may have no Enter yet.
+  function typeLine(line) {
+    typeKeys(line.text + (line.enter ? '\r' : ''));
+  }
+
+  term.onData((data) => {
+    if (!run || run.ended)
+      return;
+    // Several lines at once (a paste) are typed one by one as the program
+    // asks for them, each after its prompt, as a console shows typed-ahead
+    // lines taken in turn; the first goes to the line being typed.
+    const parts = data.split('\r');
+    if (parts.length <= 2)
+      return typeKeys(data);
+    typeKeys(parts[0] + '\r');
+    const rest = parts.slice(1).map((text, i) => ({ text, enter: i < parts.length - 2 }));
+    if (!rest[rest.length - 1].text)
+      rest.pop();
+    run.script.push(...rest);
+    if (run.waiting && run.script.length)
+      typeLine(run.script.shift());
+  });
+
+  // An address such as #value_table:0,1,0.25 starts a program and types its
+  // lines.  The lines are separated by commas, each percent-encoded as a URI
+  // component, so a comma, a colon or a percent sign inside a line is %2C,
+  // %3A or %25; after the name, a colon with nothing after it is one empty line.
+  function fromAddress(hash) {
+    const match = /^#([a-z_]+)(?::(.*))?$/s.exec(hash);
+    if (!match || !Array.from(buttons).some((button) => button.dataset.program === match[1]))
+      return null;
+    let lines = [];
+    if (match[2] !== undefined) {
+      try {
+        lines = match[2].split(',').map((line) => ({ text: decodeURIComponent(line), enter: true }));
+      } catch (error) {
+        return null;
+      }
+    }
+    return { name: match[1], lines };
+  }
+
+  function toAddress(name, lines) {
+    const base = location.href.replace(/#.*$/s, '');
+    return base + '#' + name + (lines.length ? ':' + lines.map(encodeURIComponent).join(',') : '');
+  }
+
+  function startFromAddress() {
+    const shared = fromAddress(location.hash);
+    if (shared)
+      start(shared.name, shared.lines);
+  }
+
+  // The screen's whole text, scrolled-off lines included, as the letters shown.
+  function screenText() {
+    const buffer = term.buffer.active;
+    const lines = [];
+    for (let i = 0; i < buffer.length; i++)
+      lines.push(buffer.getLine(i).translateToString(true));
+    return lines.join('\n').replace(/\n+$/, '') + '\n';
+  }
+
+  const shown = document.getElementById('shown');
+  const told = document.getElementById('told');
+  // Where the clipboard is refused (a page from disk, an old browser), what
+  // would have gone there is shown, selected, to be copied by hand.
+  function toClipboard(text, done) {
+    shown.value = text;
+    navigator.clipboard.writeText(text).then(() => {
+      shown.hidden = true;
+      told.replaceChildren(done[0] + ' ', gloss(done[1]));
+    }, () => {
+      shown.hidden = false;
+      shown.select();
+      told.replaceChildren('Másold ki innen: ', gloss('copy it from here'));
+    });
+  }
+
+  document.getElementById('link').addEventListener('click', () => {
+    if (run)
+      toClipboard(toAddress(run.name, run.sent), ['A futás címe a vágólapon.', 'the link to this run is on the clipboard']);
+  });
+  document.getElementById('copy').addEventListener('click', () => {
+    if (run)
+      toClipboard(screenText(), ['A képernyő szövege a vágólapon.', "the screen's text is on the clipboard"]);
+  });
+  document.getElementById('download').addEventListener('click', () => {
+    if (!run)
+      return;
+    const link = document.createElement('a');
+    link.href = URL.createObjectURL(new Blob([screenText()], { type: 'text/plain;charset=utf-8' }));
+    link.download = run.name + '.txt';
+    document.body.append(link);
+    link.click();
+    link.remove();
+    setTimeout(() => URL.revokeObjectURL(link.href), 1000);
   });
 
   for (const button of buttons)
     button.addEventListener('click', () => start(button.dataset.program));
+  window.addEventListener('hashchange', startFromAddress);
+  startFromAddress();
 })();

@@ -2,17 +2,20 @@
  * browser - types into the terminal page in headless Chromium and checks what
  * the terminal shows, as a person at the page would see it.
  *
- * usage: node browser.js PAGE_DIR NODE_MODULES OUT_DIR [CHROMIUM]
+ * usage: node browser.js PAGE_DIR SINGLE_FILE NODE_MODULES OUT_DIR [CHROMIUM]
  *
- * The page is served from PAGE_DIR by python3 -m http.server; puppeteer-core
+ * The page is served from PAGE_DIR by python3 -m http.server, and the same
+ * page in one file, SINGLE_FILE, is opened from disk; puppeteer-core
  * comes from NODE_MODULES; a screenshot of each scenario goes to OUT_DIR.
  */
 'use strict';
 
 const { spawn } = require('child_process');
+const fs = require('fs');
 const path = require('path');
+const { pathToFileURL } = require('url');
 
-const [pageDir, nodeModules, outDir, chromium = '/usr/bin/chromium'] = process.argv.slice(2);
+const [pageDir, singleFile, nodeModules, outDir, chromium = '/usr/bin/chromium'] = process.argv.slice(2);
 const puppeteer = require(path.resolve(nodeModules, 'puppeteer-core'));
 
 const TIMEOUT = 10000;   // ms to wait for text that must come
@@ -163,6 +166,248 @@ const SCENARIOS = {
   },
 };
 
+// Opens a page on which any request outside what it may load (its origin,
+// or for a file its own address) is refused and reported.
+async function open(browser, url, mayLoad, offline) {
+  const page = await browser.newPage();
+  await page.setViewport({ width: 1000, height: 800 });
+  const problems = [];
+  page.on('pageerror', (error) => problems.push(String(error)));
+  page.on('console', (message) => {
+    if (message.type() === 'error')
+      problems.push(`console: ${message.text()}`);
+  });
+  page.on('response', (response) => {
+    if (response.status() >= 400)
+      problems.push(`${response.status()} for ${response.url()}`);
+  });
+  const refused = new Set();
+  page.on('requestfailed', (request) => {
+    if (!refused.has(request))
+      problems.push(`request failed: ${request.url()}`);
+  });
+  await page.setRequestInterception(true);
+  page.on('request', (request) => {
+    const address = request.url();
+    if (address.startsWith('data:') || mayLoad(address))
+      return request.continue();
+    problems.push(`a request outside the page: ${address}`);
+    refused.add(request);
+    request.abort('blockedbyclient');
+  });
+  if (offline)
+    await page.setOfflineMode(true);
+  await page.goto(url, { waitUntil: 'load' });
+  return { page, problems };
+}
+
+// The page's Content-Security-Policy runs no script but its own: a script
+// written into the page afterwards does not run.
+async function policed(page, problems) {
+  const ran = await page.evaluate(() => new Promise((resolve) => {
+    window.smuggled = false;
+    document.addEventListener('securitypolicyviolation', () => resolve(window.smuggled), { once: true });
+    const script = document.createElement('script');
+    script.textContent = 'window.smuggled = true;';
+    document.head.append(script);
+    setTimeout(() => resolve(window.smuggled), 1000);
+  }));
+  if (ran)
+    throw new Failure('a script written into the page ran: it has no Content-Security-Policy for scripts');
+  // The refusal is reported on the console, as it should be.
+  const refusal = problems.findIndex((problem) => /Executing inline script violates/.test(problem));
+  if (refusal < 0)
+    throw new Failure('the script written into the page was not refused by the policy');
+  problems.splice(refusal, 1);
+}
+
+async function play(page, problems, scenarios) {
+  let failed = 0;
+  for (const [name, scenario] of Object.entries(scenarios)) {
+    try {
+      try {
+        await scenario(page);
+      } catch (error) {
+        if (problems.length && error instanceof Failure)
+          error.message += `\nthe page reported: ${problems.join('; ')}`;
+        throw error;
+      }
+      if (problems.length)
+        throw new Failure(`the page reported: ${problems.join('; ')}`);
+      console.log(`${name}: passed`);
+    } catch (error) {
+      failed++;
+      console.log(`${name}: ${error instanceof Failure ? error.message : error.stack}`);
+    }
+    problems.length = 0;
+    const shot = path.join(outDir, `${name}.png`);
+    await page.screenshot({ path: shot });
+    console.log(`${name}: screenshot ${shot}`);
+  }
+  return failed;
+}
+
+const TABLE = [
+  'kezdő érték = 0',
+  'vég érték = 1',
+  'lépésköz = 0.25',
+  'lépések száma = 4',
+  '------------------------',
+  '1.  x=   0.0000  y=  8.0000',
+  '2.  x=   0.2500  y=  8.8750',
+  '3.  x=   0.5000  y= 10.0000',
+  '4.  x=   0.7500  y= 11.3750',
+  '',
+  CLOSING,
+].join('\n');
+
+// The same screen as text: a row ends with the space the program writes
+// after it, which the screen's cells keep.
+const TABLE_TEXT = TABLE.replace(/^(\d\.  x=.*)$/gm, '$1 ') + '\n';
+
+async function startsWithTable(page) {
+  const shown = await expect(page, CLOSING);
+  if (!shown.startsWith(TABLE))
+    throw new Failure(`the screen shows:\n${shown}\nexpected it to start with:\n${TABLE}`);
+}
+
+// What the link button gives: the clipboard where the page may write it,
+// else the text shown to be copied by hand.
+async function given(page, button) {
+  await page.evaluate(() => { document.getElementById('told').textContent = ''; });
+  await page.click(button);
+  await page.waitForFunction(() => document.getElementById('told').textContent !== '', { timeout: TIMEOUT });
+  const copied = await page.evaluate(() => navigator.clipboard.readText().catch(() => null));
+  const shownToCopy = await page.$eval('#shown', (element) => element.hidden ? null : element.value);
+  return shownToCopy !== null ? shownToCopy : copied;
+}
+
+// Shared runs, paste and the screen's text; on the served page.
+function sharing(url, downloads) {
+  return {
+    // A shared address starts its program and types its lines, each after
+    // its prompt, as the worked example shows them.
+    'shared-address': async (page) => {
+      await page.goto(url + '#value_table:0,1,0.25');
+      await startsWithTable(page);
+      await waits(page);
+      await type(page, 'x\n');
+      await ends(page, 0);
+    },
+    // A decimal comma inside a line travels as %2C, and the link to the run
+    // names the same lines: opened, it shows the same screen.
+    'shared-link': async (page) => {
+      await page.goto(url + '#triangle_test:0%2C5');
+      const first = await expect(page, CLOSING);
+      if (!first.startsWith('a = 0,5\nb = c ='))
+        throw new Failure(`the screen shows:\n${first}`);
+      await ends(page, 0);
+      const link = await given(page, '#link');
+      if (link !== url + '#triangle_test:0%2C5')
+        throw new Failure(`the link to the run is ${link}`);
+      await page.goto(url + '#value_table');
+      await expect(page, 'kezdő érték = ');
+      await type(page, 'a:b\n');
+      await ends(page, 0);
+      const colon = await given(page, '#link');
+      if (colon !== url + '#value_table:a%3Ab')
+        throw new Failure(`the link to a run with a colon is ${colon}`);
+      await page.goto(link);
+      const again = await expect(page, CLOSING);
+      if (again !== first)
+        throw new Failure(`the link shows:\n${again}\ninstead of:\n${first}`);
+      await ends(page, 0);
+    },
+    // Three pasted lines answer the three prompts in turn; the text copied
+    // and downloaded is the screen's, in UTF-8.
+    'paste-and-copy': async (page) => {
+      await page.click('button[data-program="value_table"]');
+      await expect(page, 'kezdő érték = ');
+      await page.$eval('#terminal textarea', (area) => {
+        const data = new DataTransfer();
+        data.setData('text/plain', '0\n1\n0.25\n');
+        area.dispatchEvent(new ClipboardEvent('paste', { clipboardData: data, bubbles: true, cancelable: true }));
+      });
+      await startsWithTable(page);
+      await waits(page);
+      const copied = await given(page, '#copy');
+      if (copied !== TABLE_TEXT)
+        throw new Failure(`the copied text is:\n${copied}\nexpected:\n${TABLE_TEXT}`);
+      const file = path.join(downloads, 'value_table.txt');
+      fs.rmSync(file, { force: true });
+      await page.click('#download');
+      const deadline = Date.now() + TIMEOUT;
+      while (!fs.existsSync(file) && Date.now() < deadline)
+        await new Promise((r) => setTimeout(r, 50));
+      const bytes = fs.existsSync(file) ? fs.readFileSync(file) : Buffer.alloc(0);
+      if (!bytes.equals(Buffer.from(TABLE_TEXT, 'utf8')))
+        throw new Failure(`the downloaded file holds:\n${bytes.toString('hex')}`);
+      await page.focus('#terminal textarea');
+      await type(page, 'x\n');
+      await ends(page, 0);
+    },
+  };
+}
+
+// axe-core's WCAG 2.1 A and AA rules find nothing on the page; it is handed
+// to the page through the debugger, which the page's policy does not govern.
+async function accessible(page) {
+  await page.evaluate(fs.readFileSync(path.resolve(nodeModules, 'axe-core', 'axe.min.js'), 'utf8'));
+  const result = await page.evaluate(() => axe.run(document, {
+    runOnly: { type: 'tag', values: ['wcag2a', 'wcag2aa', 'wcag21a', 'wcag21aa'] },
+  }));
+  const found = result.violations.map((violation) =>
+    `${violation.id} (${violation.impact}): ${violation.help}\n` +
+    violation.nodes.map((node) => `  ${node.target.join(' ')}: ${node.failureSummary}`).join('\n'));
+  console.log(`axe-core: ${result.violations.length} violations, ${result.passes.length} rules passed`);
+  if (found.length)
+    throw new Failure(`axe-core finds:\n${found.join('\n')}`);
+}
+
+// The terminal's text is there for a screen reader, and every control is
+// reached by Tab and pressed by Enter.
+async function keyboard(page) {
+  const readerText = () => page.$eval('#terminal', (element) =>
+    (element.querySelector('.xterm-accessibility-tree') || {}).textContent || '');
+  // xterm.js fills the screen reader's copy after it draws the screen.
+  const deadline = Date.now() + TIMEOUT;
+  let reader;
+  while (!(reader = await readerText()).includes('lépések száma = 4') && Date.now() < deadline)
+    await new Promise((r) => setTimeout(r, 50));
+  if (!reader.includes('lépések száma = 4'))
+    throw new Failure(`the screen reader is given:\n${reader}`);
+  await page.evaluate(() => document.activeElement.blur());
+  const reached = [];
+  for (let i = 0; i < 12; i++) {
+    await page.keyboard.press('Tab');
+    reached.push(await page.evaluate(() => document.activeElement.id || document.activeElement.dataset.program
+                                             || document.activeElement.className));
+  }
+  for (const control of ['value_table', 'triangle_test', 'reciprocal_sum', 'tab_pattern', 'link', 'copy', 'download'])
+    if (!reached.includes(control))
+      throw new Failure(`Tab does not reach ${control}; it reaches ${reached.join(', ')}`);
+  await page.focus('button[data-program="tab_pattern"]');
+  await page.keyboard.press('Enter');
+  await page.waitForSelector('button[data-program="tab_pattern"][aria-pressed="true"]', { timeout: TIMEOUT });
+  await expect(page, 'x');
+}
+
+// On a phone the page scrolls sideways only inside the terminal.
+async function phone(page) {
+  await page.setViewport({ width: 390, height: 844, isMobile: true, hasTouch: true });
+  await page.click('button[data-program="value_table"]');
+  await expect(page, 'kezdő érték = ');
+  const wide = await page.evaluate(() => document.documentElement.scrollWidth);
+  if (wide > 390)
+    throw new Failure(`the page is ${wide} pixels wide at a 390 pixel viewport`);
+  const small = await page.$$eval('button', (buttons) => buttons
+    .filter((button) => button.offsetParent)
+    .map((button) => [button.id || button.dataset.program, button.getBoundingClientRect().height])
+    .filter(([, height]) => height < 24));
+  if (small.length)
+    throw new Failure(`buttons too small to touch: ${JSON.stringify(small)}`);
+}
+
 async function main() {
   const { server, url } = await serve(pageDir);
   const browser = await puppeteer.launch({
@@ -172,41 +417,40 @@ async function main() {
   });
   let failed = 0;
   try {
-    const page = await browser.newPage();
-    await page.setViewport({ width: 1000, height: 800 });
-    const problems = [];
-    page.on('pageerror', (error) => problems.push(String(error)));
-    page.on('console', (message) => {
-      if (message.type() === 'error')
-        problems.push(`console: ${message.text()}`);
+    const served = await open(browser, url, (address) => address.startsWith(url), false);
+    failed += await play(served.page, served.problems, {
+      'accessible-before': () => accessible(served.page),
+      ...SCENARIOS,
+      'accessible-after': () => accessible(served.page),
+      'served-policy': () => policed(served.page, served.problems),
     });
-    page.on('response', (response) => {
-      if (response.status() >= 400)
-        problems.push(`${response.status()} for ${response.url()}`);
+    const downloads = fs.mkdtempSync(path.join(require('os').tmpdir(), 'browser-'));
+    process.on('exit', () => fs.rmSync(downloads, { recursive: true, force: true }));
+    const session = await served.page.createCDPSession();
+    await session.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
+    await browser.defaultBrowserContext().overridePermissions(url.replace(/\/$/, ''),
+      ['clipboard-read', 'clipboard-write', 'clipboard-sanitized-write']);
+    failed += await play(served.page, served.problems, {
+      ...sharing(url, downloads),
+      'keyboard': async (page) => {
+        // Opened afresh, not only changed, the address starts its run too.
+        await page.goto(url + '#value_table:0,1,0.25');
+        await page.reload();
+        await startsWithTable(page);
+        await keyboard(page);
+      },
+      'phone': phone,
     });
-    page.on('requestfailed', (request) => problems.push(`request failed: ${request.url()}`));
-    await page.goto(url, { waitUntil: 'load' });
-    for (const [name, scenario] of Object.entries(SCENARIOS)) {
-      try {
-        try {
-          await scenario(page);
-        } catch (error) {
-          if (problems.length && error instanceof Failure)
-            error.message += `\nthe page reported: ${problems.join('; ')}`;
-          throw error;
-        }
-        if (problems.length)
-          throw new Failure(`the page reported: ${problems.join('; ')}`);
-        console.log(`${name}: passed`);
-      } catch (error) {
-        failed++;
-        console.log(`${name}: ${error instanceof Failure ? error.message : error.stack}`);
-      }
-      problems.length = 0;
-      const shot = path.join(outDir, `${name}.png`);
-      await page.screenshot({ path: shot });
-      console.log(`${name}: screenshot ${shot}`);
-    }
+    await served.page.close();
+
+    // The single file, opened from disk with the network off, runs the
+    // worked example with nothing but itself.
+    const file = pathToFileURL(path.resolve(singleFile)).href;
+    const single = await open(browser, file, (address) => address === file, true);
+    failed += await play(single.page, single.problems, {
+      'single-file': SCENARIOS.value_table,
+      'single-file-policy': () => policed(single.page, single.problems),
+    });
   } finally {
     await browser.close();
     server.kill();

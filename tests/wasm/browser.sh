@@ -17,4 +17,6 @@ fi
 cmake --preset wasm
 cmake --build --preset wasm
 mkdir -p build-wasm/browser
-node tests/wasm/browser.js build-wasm/page build-wasm/npm/node_modules build-wasm/browser "$(command -v chromium)"
+# The single file is named after the project version the build was configured with.
+version=$(sed -n "s/^CMAKE_PROJECT_VERSION:STATIC=//p" build-wasm/CMakeCache.txt)
+node tests/wasm/browser.js build-wasm/page "build-wasm/console_dialogues-$version.html" build-wasm/npm/node_modules build-wasm/browser "$(command -v chromium)"

@@ -1,0 +1,79 @@
+#!/usr/bin/env python3
+"""single_file - puts the terminal page, xterm.js and the four programs into one HTML file.
+
+usage: single_file.py OUT.html INDEX.html TERMINAL.js XTERM.js XTERM.css PROGRAM.js...
+
+Each PROGRAM.js has its PROGRAM.wasm beside it.  The file opens from disk
+(file://), where a page may fetch nothing, so the WebAssembly travels in it as
+base64 data blocks that terminal.js hands to each program.  The inlined scripts
+are allowed by their hashes in the page's Content-Security-Policy, which
+replaces the served page's 'self'.
+"""
+import base64
+import hashlib
+import os
+import re
+import sys
+
+
+def read(path):
+    with open(path, encoding='utf-8') as f:
+        return f.read()
+
+
+def script_safe(text, path):
+    # A script's text ends at the first "</script"; a "<!--" changes how the
+    # parser reads what follows.  Neither is rewritten here, since that would
+    # change the code: a file holding one is refused.
+    if re.search(r'</script|<!--', text, re.IGNORECASE):
+        sys.exit(f'{path}: holds "</script" or "<!--", which cannot be inlined')
+    return text
+
+
+def replace_once(text, old, new):
+    if text.count(old) != 1:
+        sys.exit(f'index.html: expected {old!r} once, found it {text.count(old)} times')
+    return text.replace(old, new)
+
+
+def main():
+    out, index, terminal, xterm_js, xterm_css, *programs = sys.argv[1:]
+    page = read(index)
+    css = read(xterm_css)
+    if re.search(r'</style', css, re.IGNORECASE):
+        sys.exit(f'{xterm_css}: holds "</style"')
+
+    scripts = [script_safe(read(xterm_js), xterm_js)]
+    blocks = []
+    for program in programs:
+        name = os.path.basename(program)[:-len('.js')]
+        scripts.append(script_safe(read(program), program))
+        with open(program[:-len('.js')] + '.wasm', 'rb') as f:
+            wasm = base64.b64encode(f.read()).decode('ascii')
+        blocks.append(f'<script type="application/wasm" id="wasm-{name}">{wasm}</script>\n')
+    scripts.append(script_safe(read(terminal), terminal))
+
+    hashes = ' '.join("'sha256-%s'" % base64.b64encode(hashlib.sha256(s.encode('utf-8')).digest()).decode()
+                      for s in scripts)
+    csp = re.search(r'<meta http-equiv="Content-Security-Policy" content="([^"]*)">', page)
+    if not csp or "script-src 'self'" not in csp.group(1):
+        sys.exit("index.html: no Content-Security-Policy with script-src 'self'")
+    policy = csp.group(1).replace("script-src 'self'", 'script-src ' + hashes)
+    # Nothing comes from the page's own origin: on disk that would be the
+    # whole folder around the file.
+    policy = replace_once(policy, "connect-src 'self'; ", '')
+    policy = replace_once(policy, "style-src 'self' ", 'style-src ')
+    page = page.replace(csp.group(0), f'<meta http-equiv="Content-Security-Policy" content="{policy}">')
+
+    page = replace_once(page, '<link rel="stylesheet" href="xterm.css">', f'<style>\n{css}</style>')
+    inline = ''.join(f'<script>{s}</script>\n' for s in scripts[:-1]) + ''.join(blocks)
+    page = replace_once(page, '<script src="xterm.js"></script>\n', inline)
+    page = replace_once(page, '<script src="terminal.js"></script>', f'<script>{scripts[-1]}</script>')
+
+    with open(out + '.tmp', 'w', encoding='utf-8', newline='\n') as f:
+        f.write(page)
+    os.replace(out + '.tmp', out)
+
+
+if __name__ == '__main__':
+    main()
