@@ -93,6 +93,7 @@ def check_links(root):
                 relative = os.path.relpath(where, root)
                 if not os.path.exists(where):
                     if relative in COMING:
+                        count -= 1
                         print("not yet checked: %s: %s (%s comes with another branch)" % (page, target, relative))
                     else:
                         faults.append("%s: %s: no file %s" % (page, target, relative))
