@@ -29,6 +29,15 @@ if(WIN32)
   set(CPACK_GENERATOR ZIP)
 else()
   install(TARGETS ${programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # strip keeps .comment, the versions of the compilers that made each
+  # object (the C library's start files too): it tells a user nothing, and
+  # Debian's own packages drop it.
+  install(CODE "
+    foreach(program ${programs})
+      execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${program}\"
+        COMMAND_ERROR_IS_FATAL ANY)
+    endforeach()")
 
   # One page for all four programs; the other three names link to it.
   # Debian wants pages and changelogs compressed with gzip -9n, which
