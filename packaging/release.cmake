@@ -84,7 +84,9 @@ endif()
 
 set(CPACK_PACKAGE_NAME console_dialogues)
 set(CPACK_PACKAGE_VENDOR "The console_dialogues developers")
-set(CPACK_PACKAGE_CONTACT "The console_dialogues developers <console-dialogues@example.org>")
+# No one reads mail for the project: .invalid (RFC 2606) says so, and can
+# never reach a stranger's mailbox.
+set(CPACK_PACKAGE_CONTACT "console_dialogues <maintainer@console-dialogues.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "small interactive console programs in Hungarian")
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
