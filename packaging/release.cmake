@@ -12,6 +12,39 @@ option(RELEASE_WINDOWS_ZIPS "Also cross-build the 32- and 64-bit Windows ZIPs" O
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
   ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE ${CMAKE_CURRENT_SOURCE_DIR}/packaging/README.txt.in)
 
+# The release's time stamp, on every file of every package: SOURCE_DATE_EPOCH
+# when set, else the last commit's time, else (a source archive has no git)
+# the time the archive carries in packaging/source-date-epoch.
+if(DEFINED RELEASE_SOURCE_DATE_EPOCH)
+  # A cross-build takes its release's.
+  set(source_date_epoch ${RELEASE_SOURCE_DATE_EPOCH})
+elseif(DEFINED ENV{SOURCE_DATE_EPOCH})
+  set(source_date_epoch $ENV{SOURCE_DATE_EPOCH})
+else()
+  find_package(Git QUIET)
+  set(git_failed 1)
+  if(GIT_FOUND AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/.git)
+    execute_process(COMMAND ${GIT_EXECUTABLE} log -1 --format=%ct
+      WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
+      OUTPUT_VARIABLE source_date_epoch OUTPUT_STRIP_TRAILING_WHITESPACE
+      RESULT_VARIABLE git_failed ERROR_QUIET)
+  endif()
+  if((git_failed OR NOT source_date_epoch) AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/packaging/source-date-epoch)
+    file(STRINGS ${CMAKE_CURRENT_SOURCE_DIR}/packaging/source-date-epoch
+      source_date_epoch LIMIT_COUNT 1)
+  endif()
+endif()
+if(NOT source_date_epoch MATCHES "^[0-9]+$")
+  message(FATAL_ERROR "no time stamp for the release: \"${source_date_epoch}\"")
+endif()
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(CPACK_RELEASE_SOURCE_DATE_EPOCH ${source_date_epoch})
+set(CPACK_RELEASE_PYTHON ${Python3_EXECUTABLE})
+set(CPACK_RELEASE_NORMALIZE ${CMAKE_CURRENT_SOURCE_DIR}/packaging/normalize.py)
+# CPack's strip rewrites a PE header with the time it runs unless
+# SOURCE_DATE_EPOCH is set: packaging/cpack.cmake sets it for CPack's tools.
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_SOURCE_DIR}/packaging/cpack.cmake)
+
 set(programs value_table triangle_test reciprocal_sum tab_pattern)
 set(package_dir ${CMAKE_CURRENT_BINARY_DIR}/packaging)
 
@@ -20,6 +53,10 @@ if(WIN32)
   # beside the licence and a README that Notepad opens: UTF-8 with a byte
   # order mark (which every Notepad recognises) and CR LF line ends.
   install(TARGETS ${programs} RUNTIME DESTINATION .)
+  # A PE header holds the time of the link unless told not to.
+  foreach(program ${programs})
+    target_link_options(${program} PRIVATE LINKER:--no-insert-timestamp)
+  endforeach()
   install(FILES LICENSE DESTINATION .)
   file(READ packaging/README.txt.in readme)
   string(ASCII 239 187 191 byte_order_mark)
@@ -128,6 +165,9 @@ if(RELEASE_WINDOWS_ZIPS)
         --toolchain ${CMAKE_CURRENT_SOURCE_DIR}/toolchains/mingw-w64.cmake
         -DMINGW_TRIPLET=${triplet} -DCMAKE_BUILD_TYPE=Release
         -DBUILD_TESTING=OFF -DRELEASE_DIR=${RELEASE_DIR}
+        -DRELEASE_SOURCE_DATE_EPOCH=${source_date_epoch}
+        # No build path in a program.
+        "-DCMAKE_CXX_FLAGS=-ffile-prefix-map=${CMAKE_CURRENT_SOURCE_DIR}=."
       # The machine is shared: the console pool builds one at a time.
       BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --parallel 2
       BUILD_ALWAYS ON
