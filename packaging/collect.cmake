@@ -10,6 +10,25 @@ foreach(package ${CPACK_PACKAGE_FILES})
 endforeach()
 file(COPY ${CPACK_PACKAGE_FILES} DESTINATION ${CPACK_RELEASE_DIR})
 
+# The source archive of the commit the release is built from, stamped with
+# its time and carrying that time for a build without git.  Made once, with
+# the Linux package; a tree that is not a git checkout makes none.
+if(CPACK_GENERATOR STREQUAL "DEB" AND CPACK_RELEASE_SOURCE_ARCHIVE)
+  set(name console_dialogues-${CPACK_PACKAGE_VERSION})
+  if(EXISTS ${CPACK_RELEASE_SOURCE_DIR}/.git AND CPACK_RELEASE_GIT)
+    execute_process(
+      COMMAND ${CPACK_RELEASE_GIT} -C ${CPACK_RELEASE_SOURCE_DIR} -c tar.umask=022 archive --format=tar
+        --prefix=${name}/
+        --add-virtual-file=${name}/packaging/source-date-epoch:${CPACK_RELEASE_SOURCE_DATE_EPOCH}
+        HEAD
+      COMMAND gzip -9n
+      OUTPUT_FILE ${CPACK_RELEASE_DIR}/${name}.tar.gz
+      COMMAND_ERROR_IS_FATAL ANY)
+  else()
+    message(STATUS "no git checkout in ${CPACK_RELEASE_SOURCE_DIR}: no source archive")
+  endif()
+endif()
+
 # The Linux package is made last, by the release workflow's package step:
 # by then every package is here, and SHA256SUMS lists each, sorted by name.
 if(CPACK_GENERATOR STREQUAL "DEB")

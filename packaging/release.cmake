@@ -41,6 +41,10 @@ find_package(Python3 REQUIRED COMPONENTS Interpreter)
 set(CPACK_RELEASE_SOURCE_DATE_EPOCH ${source_date_epoch})
 set(CPACK_RELEASE_PYTHON ${Python3_EXECUTABLE})
 set(CPACK_RELEASE_NORMALIZE ${CMAKE_CURRENT_SOURCE_DIR}/packaging/normalize.py)
+set(CPACK_RELEASE_SOURCE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+set(CPACK_RELEASE_SOURCE_ARCHIVE ${RELEASE_WINDOWS_ZIPS})
+find_package(Git QUIET)
+set(CPACK_RELEASE_GIT ${GIT_EXECUTABLE})
 # CPack's strip rewrites a PE header with the time it runs unless
 # SOURCE_DATE_EPOCH is set: packaging/cpack.cmake sets it for CPack's tools.
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_SOURCE_DIR}/packaging/cpack.cmake)

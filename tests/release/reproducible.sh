@@ -20,6 +20,13 @@ rm -rf "$first/reproduce"
 mkdir -p "$copy"
 tar -C "$source_dir" --exclude=./build --exclude='./build-*' --exclude=./.git \
 	--exclude=node_modules -cf - . | tar -C "$copy" -xf -
+# The source archive is made by git from the last commit: the copy gets
+# that commit, and nothing else of the history.
+if [ -e "$source_dir/.git" ]; then
+	git -C "$copy" init -q
+	git -C "$copy" fetch -q --depth=1 "file://$source_dir" HEAD
+	git -C "$copy" reset -q --soft FETCH_HEAD
+fi
 (
 	cd "$copy"
 	export SOURCE_DATE_EPOCH=$epoch
