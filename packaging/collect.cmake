@@ -31,7 +31,7 @@ endif()
 
 # The Linux package is made last, by the release workflow's package step:
 # by then every package is here, and SHA256SUMS lists each, sorted by name.
-if(CPACK_GENERATOR STREQUAL "DEB")
+if(CPACK_GENERATOR STREQUAL "DEB" AND CPACK_RELEASE_SOURCE_ARCHIVE)
   file(GLOB packages RELATIVE ${CPACK_RELEASE_DIR}
     ${CPACK_RELEASE_DIR}/console?dialogues?${CPACK_PACKAGE_VERSION}[-_.]*)
   list(SORT packages)

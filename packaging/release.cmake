@@ -138,7 +138,17 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The dependencies are those dpkg-shlibdeps reads from the built programs.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# A cross-build's programs are static (toolchains/aarch64-linux-gnu.cmake):
+# they depend on nothing, and Debian's cross libraries are not arm64
+# packages that dpkg-shlibdeps could name.
+if(CMAKE_CROSSCOMPILING)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
+  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "aarch64")
+    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
+  endif()
+else()
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+endif()
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION [[
 Four programs with a Hungarian dialogue, written for the Windows console
 and its code page 1250: value_table tabulates y = 2x^2 + 3x + 8,
@@ -154,6 +164,25 @@ include(CPack)
 
 if(RELEASE_WINDOWS_ZIPS AND BUILD_TESTING)
   add_subdirectory(tests/release)
+endif()
+
+find_program(AARCH64_CXX aarch64-linux-gnu-g++)
+if(RELEASE_WINDOWS_ZIPS AND AARCH64_CXX)
+  # The arm64 package, cross-built as the ZIPs are.  Its programs are static,
+  # so of the hardening only what the compiler does applies.
+  include(ExternalProject)
+  ExternalProject_Add(linux-arm64
+    SOURCE_DIR ${CMAKE_CURRENT_SOURCE_DIR}
+    BINARY_DIR ${CMAKE_BINARY_DIR}/linux-arm64
+    CMAKE_ARGS
+      --toolchain ${CMAKE_CURRENT_SOURCE_DIR}/toolchains/aarch64-linux-gnu.cmake
+      -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DRELEASE_DIR=${RELEASE_DIR}
+      -DRELEASE_SOURCE_DATE_EPOCH=${source_date_epoch}
+      "-DCMAKE_CXX_FLAGS=-ffile-prefix-map=${CMAKE_CURRENT_SOURCE_DIR}=. -D_FORTIFY_SOURCE=2 -fstack-protector-strong -fstack-clash-protection -mbranch-protection=standard"
+    BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --parallel 2
+    BUILD_ALWAYS ON
+    INSTALL_COMMAND ${CMAKE_CPACK_COMMAND} --config CPackConfig.cmake
+    USES_TERMINAL_BUILD ON)
 endif()
 
 if(RELEASE_WINDOWS_ZIPS)
