@@ -10,7 +10,8 @@ option(RELEASE_WINDOWS_ZIPS "Also cross-build the 32- and 64-bit Windows ZIPs" O
 
 # Files read here, rather than configured, still make a change reconfigure.
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-  ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE ${CMAKE_CURRENT_SOURCE_DIR}/packaging/README.txt.in)
+  ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE ${CMAKE_CURRENT_SOURCE_DIR}/packaging/README.txt.in
+  ${CMAKE_CURRENT_SOURCE_DIR}/CHANGELOG.md)
 
 # The release's time stamp, on every file of every package: SOURCE_DATE_EPOCH
 # when set, else the last commit's time, else (a source archive has no git)
@@ -49,6 +50,10 @@ set(CPACK_RELEASE_GIT ${GIT_EXECUTABLE})
 # SOURCE_DATE_EPOCH is set: packaging/cpack.cmake sets it for CPack's tools.
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_SOURCE_DIR}/packaging/cpack.cmake)
 
+# No one reads mail for the project: .invalid (RFC 2606) says so, and can
+# never reach a stranger's mailbox.
+set(release_maintainer "console_dialogues <maintainer@console-dialogues.invalid>")
+
 set(programs value_table triangle_test reciprocal_sum tab_pattern)
 set(package_dir ${CMAKE_CURRENT_BINARY_DIR}/packaging)
 
@@ -85,7 +90,9 @@ else()
   # leaves no time stamp in them; man reads them that way everywhere.
   find_program(GZIP gzip REQUIRED)
   configure_file(man/value_table.1.in ${package_dir}/value_table.1 @ONLY)
-  configure_file(packaging/changelog ${package_dir}/changelog COPYONLY)
+  execute_process(COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/packaging/debian_changelog.py
+      ${CMAKE_CURRENT_SOURCE_DIR}/CHANGELOG.md "${release_maintainer}"
+    OUTPUT_FILE ${package_dir}/changelog COMMAND_ERROR_IS_FATAL ANY)
   set(page_links)
   foreach(program triangle_test reciprocal_sum tab_pattern)
     list(APPEND page_links ${package_dir}/${program}.1.gz)
@@ -125,9 +132,7 @@ endif()
 
 set(CPACK_PACKAGE_NAME console_dialogues)
 set(CPACK_PACKAGE_VENDOR "The console_dialogues developers")
-# No one reads mail for the project: .invalid (RFC 2606) says so, and can
-# never reach a stranger's mailbox.
-set(CPACK_PACKAGE_CONTACT "console_dialogues <maintainer@console-dialogues.invalid>")
+set(CPACK_PACKAGE_CONTACT "${release_maintainer}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "small interactive console programs in Hungarian")
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)

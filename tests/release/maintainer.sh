@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # maintainer.sh PACKAGE ROOT - the package's Maintainer is the one who signs
 # its changelog (unpacked under ROOT), an address that can reach no one by
-# mistake, and no file of the package names a placeholder address.
+# mistake, and no file of the package names a placeholder address; its
+# version is that of its changelog and of CHANGELOG.md.
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
 needs dpkg-deb dpkg
@@ -16,3 +17,11 @@ if dpkg-deb -I "$1" | grep -n 'example\.\(org\|com\|net\)' ||
 	grep -rnz 'example\.\(org\|com\|net\)' "$2" || zgrep -n 'example\.\(org\|com\|net\)' "$2"/usr/share/doc/console-dialogues/changelog.gz; then
 	fail "$1 names a placeholder address"
 fi
+
+# The package's version is its changelog's newest, and CHANGELOG.md's.
+version=$(dpkg-deb -f "$1" Version)
+newest=$(zcat "$2/usr/share/doc/console-dialogues/changelog.gz" | sed -n '1s/^console-dialogues (\([^)]*\)).*/\1/p')
+release=$(sed -n 's/^## \[\([0-9.]*\)\] - .*/\1/p' "$(dirname "$0")/../../CHANGELOG.md" | head -n1)
+echo "Version: $version, changelog: $newest, CHANGELOG.md: $release"
+[ "$version" = "$newest" ] && [ "$version" = "$release" ] ||
+	fail "the versions disagree: package $version, changelog $newest, CHANGELOG.md $release"
