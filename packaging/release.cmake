@@ -10,7 +10,52 @@ option(RELEASE_WINDOWS_ZIPS "Also cross-build the 32- and 64-bit Windows ZIPs" O
 
 # Files read here, rather than configured, still make a change reconfigure.
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
-  ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE ${CMAKE_CURRENT_SOURCE_DIR}/packaging/README.txt.in)
+  ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE ${CMAKE_CURRENT_SOURCE_DIR}/packaging/README.txt.in
+  ${CMAKE_CURRENT_SOURCE_DIR}/CHANGELOG.md)
+
+# The release's time stamp, on every file of every package: SOURCE_DATE_EPOCH
+# when set, else the last commit's time, else (a source archive has no git)
+# the time the archive carries in packaging/source-date-epoch.
+if(DEFINED RELEASE_SOURCE_DATE_EPOCH)
+  # A cross-build takes its release's.
+  set(source_date_epoch ${RELEASE_SOURCE_DATE_EPOCH})
+elseif(DEFINED ENV{SOURCE_DATE_EPOCH})
+  set(source_date_epoch $ENV{SOURCE_DATE_EPOCH})
+else()
+  find_package(Git QUIET)
+  set(git_failed 1)
+  if(GIT_FOUND AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/.git)
+    execute_process(COMMAND ${GIT_EXECUTABLE} log -1 --format=%ct
+      WORKING_DIRECTORY ${CMAKE_CURRENT_SOURCE_DIR}
+      OUTPUT_VARIABLE source_date_epoch OUTPUT_STRIP_TRAILING_WHITESPACE
+      RESULT_VARIABLE git_failed ERROR_QUIET)
+  endif()
+  if((git_failed OR NOT source_date_epoch) AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/packaging/source-date-epoch)
+    file(STRINGS ${CMAKE_CURRENT_SOURCE_DIR}/packaging/source-date-epoch
+      source_date_epoch LIMIT_COUNT 1)
+  endif()
+endif()
+if(NOT source_date_epoch MATCHES "^[0-9]+$")
+  # A copy with neither git nor the archive's file still builds, stamped
+  # with the day of release 1.0.0 (a ZIP holds no date before 1980).
+  message(WARNING "no git and no packaging/source-date-epoch: the packages get the time stamp 1796601600")
+  set(source_date_epoch 1796601600)
+endif()
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(CPACK_RELEASE_SOURCE_DATE_EPOCH ${source_date_epoch})
+set(CPACK_RELEASE_PYTHON ${Python3_EXECUTABLE})
+set(CPACK_RELEASE_NORMALIZE ${CMAKE_CURRENT_SOURCE_DIR}/packaging/normalize.py)
+set(CPACK_RELEASE_SOURCE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+set(CPACK_RELEASE_SOURCE_ARCHIVE ${RELEASE_WINDOWS_ZIPS})
+find_package(Git QUIET)
+set(CPACK_RELEASE_GIT ${GIT_EXECUTABLE})
+# CPack's strip rewrites a PE header with the time it runs unless
+# SOURCE_DATE_EPOCH is set: packaging/cpack.cmake sets it for CPack's tools.
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_SOURCE_DIR}/packaging/cpack.cmake)
+
+# No one reads mail for the project: .invalid (RFC 2606) says so, and can
+# never reach a stranger's mailbox.
+set(release_maintainer "console_dialogues <maintainer@console-dialogues.invalid>")
 
 set(programs value_table triangle_test reciprocal_sum tab_pattern)
 set(package_dir ${CMAKE_CURRENT_BINARY_DIR}/packaging)
@@ -20,6 +65,10 @@ if(WIN32)
   # beside the licence and a README that Notepad opens: UTF-8 with a byte
   # order mark (which every Notepad recognises) and CR LF line ends.
   install(TARGETS ${programs} RUNTIME DESTINATION .)
+  # A PE header holds the time of the link unless told not to.
+  foreach(program ${programs})
+    target_link_options(${program} PRIVATE LINKER:--no-insert-timestamp)
+  endforeach()
   install(FILES LICENSE DESTINATION .)
   file(READ packaging/README.txt.in readme)
   string(ASCII 239 187 191 byte_order_mark)
@@ -29,13 +78,24 @@ if(WIN32)
   set(CPACK_GENERATOR ZIP)
 else()
   install(TARGETS ${programs} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # strip keeps .comment, the versions of the compilers that made each
+  # object (the C library's start files too): it tells a user nothing, and
+  # Debian's own packages drop it.
+  install(CODE "
+    foreach(program ${programs})
+      execute_process(COMMAND \"${CMAKE_OBJCOPY}\" --remove-section=.comment
+        \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/\${program}\"
+        COMMAND_ERROR_IS_FATAL ANY)
+    endforeach()")
 
   # One page for all four programs; the other three names link to it.
   # Debian wants pages and changelogs compressed with gzip -9n, which
   # leaves no time stamp in them; man reads them that way everywhere.
   find_program(GZIP gzip REQUIRED)
   configure_file(man/value_table.1.in ${package_dir}/value_table.1 @ONLY)
-  configure_file(packaging/changelog ${package_dir}/changelog COPYONLY)
+  execute_process(COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/packaging/debian_changelog.py
+      ${CMAKE_CURRENT_SOURCE_DIR}/CHANGELOG.md "${release_maintainer}"
+    OUTPUT_FILE ${package_dir}/changelog COMMAND_ERROR_IS_FATAL ANY)
   set(page_links)
   foreach(program triangle_test reciprocal_sum tab_pattern)
     list(APPEND page_links ${package_dir}/${program}.1.gz)
@@ -75,7 +135,7 @@ endif()
 
 set(CPACK_PACKAGE_NAME console_dialogues)
 set(CPACK_PACKAGE_VENDOR "The console_dialogues developers")
-set(CPACK_PACKAGE_CONTACT "The console_dialogues developers <console-dialogues@example.org>")
+set(CPACK_PACKAGE_CONTACT "${release_maintainer}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "small interactive console programs in Hungarian")
 set(CPACK_RESOURCE_FILE_LICENSE ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE)
 set(CPACK_STRIP_FILES ON)
@@ -86,7 +146,17 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION misc)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The dependencies are those dpkg-shlibdeps reads from the built programs.
-set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# A cross-build's programs are static (toolchains/aarch64-linux-gnu.cmake):
+# they depend on nothing, and Debian's cross libraries are not arm64
+# packages that dpkg-shlibdeps could name.
+if(CMAKE_CROSSCOMPILING)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS OFF)
+  if(CMAKE_SYSTEM_PROCESSOR STREQUAL "aarch64")
+    set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE arm64)
+  endif()
+else()
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+endif()
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION [[
 Four programs with a Hungarian dialogue, written for the Windows console
 and its code page 1250: value_table tabulates y = 2x^2 + 3x + 8,
@@ -104,6 +174,25 @@ if(RELEASE_WINDOWS_ZIPS AND BUILD_TESTING)
   add_subdirectory(tests/release)
 endif()
 
+find_program(AARCH64_CXX aarch64-linux-gnu-g++)
+if(RELEASE_WINDOWS_ZIPS AND AARCH64_CXX)
+  # The arm64 package, cross-built as the ZIPs are.  Its programs are static,
+  # so of the hardening only what the compiler does applies.
+  include(ExternalProject)
+  ExternalProject_Add(linux-arm64
+    SOURCE_DIR ${CMAKE_CURRENT_SOURCE_DIR}
+    BINARY_DIR ${CMAKE_BINARY_DIR}/linux-arm64
+    CMAKE_ARGS
+      --toolchain ${CMAKE_CURRENT_SOURCE_DIR}/toolchains/aarch64-linux-gnu.cmake
+      -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DRELEASE_DIR=${RELEASE_DIR}
+      -DRELEASE_SOURCE_DATE_EPOCH=${source_date_epoch}
+      "-DCMAKE_CXX_FLAGS=-ffile-prefix-map=${CMAKE_CURRENT_SOURCE_DIR}=. -D_FORTIFY_SOURCE=2 -fstack-protector-strong -fstack-clash-protection -mbranch-protection=standard"
+    BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --parallel 2
+    BUILD_ALWAYS ON
+    INSTALL_COMMAND ${CMAKE_CPACK_COMMAND} --config CPackConfig.cmake
+    USES_TERMINAL_BUILD ON)
+endif()
+
 if(RELEASE_WINDOWS_ZIPS)
   # Each ZIP comes from a cross-build of its own, packed as soon as it is
   # built; its tests run from this build (tests/release/).
@@ -117,6 +206,9 @@ if(RELEASE_WINDOWS_ZIPS)
         --toolchain ${CMAKE_CURRENT_SOURCE_DIR}/toolchains/mingw-w64.cmake
         -DMINGW_TRIPLET=${triplet} -DCMAKE_BUILD_TYPE=Release
         -DBUILD_TESTING=OFF -DRELEASE_DIR=${RELEASE_DIR}
+        -DRELEASE_SOURCE_DATE_EPOCH=${source_date_epoch}
+        # No build path in a program.
+        "-DCMAKE_CXX_FLAGS=-ffile-prefix-map=${CMAKE_CURRENT_SOURCE_DIR}=."
       # The machine is shared: the console pool builds one at a time.
       BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --parallel 2
       BUILD_ALWAYS ON

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# source.sh ARCHIVE DIR - the source archive unpacked into a fresh DIR, where
+# no git can be found, builds and passes the quick test on its own.  Its
+# entries are owned by root, and it carries the release's time stamp.
+set -euo pipefail
+. "$(dirname "$0")/lib.sh"
+needs tar tar
+archive=$1 dir=$2
+name=$(basename "$archive" .tar.gz)
+
+rm -rf "$dir"
+mkdir -p "$dir"
+owners=$(tar -tvzf "$archive" | awk '{ print $2 }' | sort -u)
+[ "$owners" = "root/root" ] || fail "$archive has entries owned by $owners"
+tar -C "$dir" -xzf "$archive"
+[ -s "$dir/$name/packaging/source-date-epoch" ] || fail "$archive carries no packaging/source-date-epoch"
+[ ! -e "$dir/$name/.git" ] || fail "$archive holds .git"
+cd "$dir/$name"
+# The build folder sits inside this project's own checkout: git must not
+# find that one instead.
+export GIT_CEILING_DIRECTORIES=$dir
+cmake --workflow --preset default >"$dir/workflow.log" 2>&1 ||
+	{ tail -n 40 "$dir/workflow.log"; fail "the quick test failed in $dir/$name (log: $dir/workflow.log)"; }
+grep -E 'tests passed|tests failed' "$dir/workflow.log"
