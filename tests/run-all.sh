@@ -9,9 +9,9 @@
 # (tests/needs.sh).  Under CI=true that is a failure: CI installs every tool.
 #
 # The suites run in two lanes side by side, each about half of the time: the
-# native builds, which keep both cores busy, and the fresh machine, Wine, the
-# browser and the release, which wait much of their time and leave a core
-# idle.  Suites that share a build folder share a lane.
+# native and WebAssembly builds, which keep both cores busy, and the fresh
+# machine, the release, Wine and the fuzzers of one core, which leave a core
+# idle much of their time.  Suites that share a build folder share a lane.
 # A suite's output is printed whole when it ends.  No suite runs longer than
 # RUN_ALL_TIMEOUT seconds (default 600), and none may leave a process running.
 set -uo pipefail
@@ -148,15 +148,15 @@ all_suites=(
 	terminal 1 "terminal"
 	coverage 1 "coverage"
 	soft_extended 1 "software extended type"
-	rows_fuzz 1 "row formatter fuzzing"
-	extended_fuzz 1 "extended type fuzzing"
-	aarch64 1 "64-bit ARM"
+	wasm_node 1 "WebAssembly under Node"
+	browser 1 "web page in Chromium"
 	fresh_machine 2 "fresh machine"
 	release 2 "release packages"
-	wasm_node 2 "WebAssembly under Node"
-	browser 2 "web page in Chromium"
 	windows_i686 2 "Windows i686"
 	windows_x86_64 2 "Windows x86-64"
+	rows_fuzz 2 "row formatter fuzzing"
+	extended_fuzz 2 "extended type fuzzing"
+	aarch64 2 "64-bit ARM"
 )
 
 # run-all.sh --suite ID: one suite, as run by a lane below.

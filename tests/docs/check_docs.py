@@ -19,10 +19,6 @@ import re
 import subprocess
 import sys
 
-# Files another branch brings; until they exist a link to them is reported,
-# not failed, and once they exist it is checked like any other.
-COMING = {"CHANGELOG.md"}
-
 FENCE = re.compile(r"^(\s*)(```+|~~~+)\s*(.*)$")
 LINK = re.compile(r"!?\[[^\]]*\]\(\s*<?([^)\s>]+)>?(?:\s+\"[^\"]*\")?\s*\)")
 HEADING = re.compile(r"^ {0,3}(#{1,6})\s+(.*?)\s*#*\s*$")
@@ -92,11 +88,7 @@ def check_links(root):
                 where = os.path.normpath(os.path.join(root, os.path.dirname(page), name)) if name else os.path.join(root, page)
                 relative = os.path.relpath(where, root)
                 if not os.path.exists(where):
-                    if relative in COMING:
-                        count -= 1
-                        print("not yet checked: %s: %s (%s comes with another branch)" % (page, target, relative))
-                    else:
-                        faults.append("%s: %s: no file %s" % (page, target, relative))
+                    faults.append("%s: %s: no file %s" % (page, target, relative))
                     continue
                 if anchor and (not where.endswith(".md") or anchor not in anchors(where)):
                     faults.append("%s: %s: no heading #%s in %s" % (page, target, anchor, relative))
