@@ -275,5 +275,6 @@ fi
 echo
 echo "=== summary"
 printf '%s\n' "${summary[@]}"
+echo "time: $SECONDS s"
 echo "suites: $passed passed, $failed failed, $skipped skipped"
 [ "$failed" -eq 0 ]
