@@ -204,8 +204,16 @@ if [ $# -eq 0 ]; then
 fi
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
-# Interrupted, the lanes and their suites end too (timeout passes it on).
-trap 'trap - INT TERM; kill 0' INT TERM
+# Interrupted, the suites end too: each timeout is in a process group of its
+# own, so it is found by its mark, and passes the signal on to its suite.
+interrupted() {
+	trap - INT TERM
+	grep -lzE "^RUN_ALL_SUITE=[a-z0-9_]+\.$$\$" /proc/[0-9]*/environ 2>/dev/null |
+		cut -d/ -f3 | xargs -r kill -TERM 2>/dev/null
+	kill $(jobs -p) 2>/dev/null
+	exit 130
+}
+trap interrupted INT TERM
 lane 1 &
 lane 2 &
 
