@@ -4,7 +4,8 @@
 # g++ runs itself, and the basic shell tools.  With CI unset it must pass and
 # name every suite it skipped, with why; with CI=true each of those suites must
 # fail, naming the tool it lacks.  A suite that forgets to check for a tool
-# fails the first run.  The fuzzer and the model run a tenth of their cases:
+# fails the first run.  The fuzzer, the model and the longest CTest cases run
+# a tenth of their work there (RUN_ALL_SCALE, tests/CMakeLists.txt):
 # the whole test command runs them in full.
 set -euo pipefail
 cd "$(dirname "$0")/.."

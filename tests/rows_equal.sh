@@ -7,9 +7,15 @@ set -euo pipefail
 fast=$1 baseline=$2
 answers=$(printf '%s\n' "$3" "$4" "$5" x)
 
-fast_sum=$(printf '%s' "$answers" | "$fast" | sha256sum)
+# The rows are counted from the same run as they are summed, through a fifo.
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkfifo "$work/rows"
+wc -l <"$work/rows" >"$work/count" &
+fast_sum=$(printf '%s' "$answers" | "$fast" | tee "$work/rows" | sha256sum)
+wait $!
+rows=$(cat "$work/count")
 baseline_sum=$(printf '%s' "$answers" | "$baseline" | sha256sum)
-rows=$(printf '%s' "$answers" | "$fast" | wc -l)
 echo "start $3, end $4, step $5: $rows lines"
 echo "value_table        ${fast_sum%% *}"
 echo "value_table_printf ${baseline_sum%% *}"
