@@ -146,7 +146,6 @@ all_suites=(
 	fuzzing 1 "fuzzing"
 	model 1 "arithmetic model"
 	terminal 1 "terminal"
-	coverage 1 "coverage"
 	soft_extended 1 "software extended type"
 	wasm_node 1 "WebAssembly under Node"
 	browser 1 "web page in Chromium"
@@ -157,6 +156,7 @@ all_suites=(
 	rows_fuzz 2 "row formatter fuzzing"
 	extended_fuzz 2 "extended type fuzzing"
 	aarch64 2 "64-bit ARM"
+	coverage 2 "coverage"
 )
 
 # run-all.sh --suite ID: one suite, as run by a lane below.
