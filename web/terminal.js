@@ -236,10 +236,13 @@
   const shown = document.getElementById('shown');
   const told = document.getElementById('told');
   // Where the clipboard is refused (a page from disk, an old browser), what
-  // would have gone there is shown, selected, to be copied by hand.
+  // would have gone there is shown, selected, to be copied by hand.  A page
+  // served over plain http from another machine has no clipboard at all.
   function toClipboard(text, done) {
     shown.value = text;
-    navigator.clipboard.writeText(text).then(() => {
+    const written = navigator.clipboard ? navigator.clipboard.writeText(text)
+                                        : Promise.reject(new Error('no clipboard'));
+    written.then(() => {
       shown.hidden = true;
       told.replaceChildren(done[0] + ' ', gloss(done[1]));
     }, () => {

@@ -334,6 +334,36 @@ function sharing(url, downloads) {
   };
 }
 
+// Where the page may not write the clipboard, or has none (a page served over
+// plain http from another machine), the link is shown, selected, to be
+// copied by hand.
+async function linkWithoutClipboard(page, url) {
+  const link = url + '#triangle_test:0%2C5';
+  await page.goto(link);
+  await expect(page, CLOSING);
+  await ends(page, 0);
+  for (const clipboard of ['refused', 'missing']) {
+    if (clipboard === 'missing')
+      await page.evaluate(() => {
+        window.clipboardGetter = Object.getOwnPropertyDescriptor(Navigator.prototype, 'clipboard');
+        Object.defineProperty(Navigator.prototype, 'clipboard', { get: () => undefined, configurable: true });
+      });
+    await page.evaluate(() => { document.getElementById('told').textContent = ''; });
+    await page.click('#link');
+    await page.waitForFunction(() => document.getElementById('told').textContent !== '', { timeout: TIMEOUT })
+      .catch(() => {});
+    const [told, hidden, value, selected] = await page.evaluate(() => {
+      const shown = document.getElementById('shown');
+      return [document.getElementById('told').textContent, shown.hidden, shown.value,
+              shown.value.length > 0 && shown.selectionEnd - shown.selectionStart === shown.value.length];
+    });
+    if (hidden || value !== link || !selected || !told.startsWith('Másold ki innen'))
+      throw new Failure(`with the clipboard ${clipboard}, the page says "${told}" and shows ` +
+                        (hidden ? 'no link' : `"${value}"${selected ? '' : ', not selected'}`));
+  }
+  await page.evaluate(() => { Object.defineProperty(Navigator.prototype, 'clipboard', window.clipboardGetter); });
+}
+
 // axe-core's WCAG 2.1 A and AA rules find nothing on the page; it is handed
 // to the page through the debugger, which the page's policy does not govern.
 async function accessible(page) {
@@ -409,11 +439,17 @@ async function main() {
       'accessible-after': () => accessible(served.page),
       'served-policy': () => policed(served.page, served.problems),
     });
+    const origin = url.replace(/\/$/, '');
+    // No permission granted is the clipboard refused.
+    await browser.defaultBrowserContext().overridePermissions(origin, []);
+    failed += await play(served.page, served.problems, {
+      'link-without-clipboard': () => linkWithoutClipboard(served.page, url),
+    });
     const downloads = fs.mkdtempSync(path.join(require('os').tmpdir(), 'browser-'));
     process.on('exit', () => fs.rmSync(downloads, { recursive: true, force: true }));
     const session = await served.page.createCDPSession();
     await session.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
-    await browser.defaultBrowserContext().overridePermissions(url.replace(/\/$/, ''),
+    await browser.defaultBrowserContext().overridePermissions(origin,
       ['clipboard-read', 'clipboard-write', 'clipboard-sanitized-write']);
     failed += await play(served.page, served.problems, {
       ...sharing(url, downloads),
@@ -436,6 +472,16 @@ async function main() {
       'single-file': SCENARIOS.value_table,
       'single-file-policy': () => policed(single.page, single.problems),
     });
+    await single.page.close();
+
+    // The single file served as it is, by any static web server.
+    const folder = await serve(path.dirname(path.resolve(singleFile)));
+    const servedFile = folder.url + encodeURIComponent(path.basename(singleFile));
+    const singleServed = await open(browser, servedFile, (address) => address.startsWith(servedFile), false);
+    failed += await play(singleServed.page, singleServed.problems, {
+      'single-file-served': SCENARIOS.triangle_test,
+    });
+    folder.server.kill();
   } finally {
     await browser.close();
     server.kill();
