@@ -1,13 +1,14 @@
 #!/usr/bin/env python3
 """single_file - puts the terminal page, xterm.js and the four programs into one HTML file.
 
-usage: single_file.py OUT.html INDEX.html TERMINAL.js XTERM.js XTERM.css PROGRAM.js...
+usage: single_file.py OUT.html INDEX.html TERMINAL.js XTERM.js XTERM.css XTERM_LICENSE PROGRAM.js...
 
 Each PROGRAM.js has its PROGRAM.wasm beside it.  The file opens from disk
 (file://), where a page may fetch nothing, so the WebAssembly travels in it as
 base64 data blocks that terminal.js hands to each program.  The inlined scripts
 are allowed by their hashes in the page's Content-Security-Policy, which
-replaces the served page's 'self'.
+replaces the served page's 'self'.  xterm.js's licence notice, which must go
+with every copy, is kept in a comment before its script.
 """
 import base64
 import hashlib
@@ -37,8 +38,11 @@ def replace_once(text, old, new):
 
 
 def main():
-    out, index, terminal, xterm_js, xterm_css, *programs = sys.argv[1:]
+    out, index, terminal, xterm_js, xterm_css, xterm_licence, *programs = sys.argv[1:]
     page = read(index)
+    notice = read(xterm_licence)
+    if '--' in notice:
+        sys.exit(f'{xterm_licence}: holds "--", which cannot stand in a comment')
     css = read(xterm_css)
     if re.search(r'</style', css, re.IGNORECASE):
         sys.exit(f'{xterm_css}: holds "</style"')
@@ -66,7 +70,8 @@ def main():
     page = page.replace(csp.group(0), f'<meta http-equiv="Content-Security-Policy" content="{policy}">')
 
     page = replace_once(page, '<link rel="stylesheet" href="xterm.css">', f'<style>\n{css}</style>')
-    inline = ''.join(f'<script>{s}</script>\n' for s in scripts[:-1]) + ''.join(blocks)
+    inline = f'<!-- xterm.js, the script below:\n\n{notice}-->\n'
+    inline += ''.join(f'<script>{s}</script>\n' for s in scripts[:-1]) + ''.join(blocks)
     page = replace_once(page, '<script src="xterm.js"></script>\n', inline)
     page = replace_once(page, '<script src="terminal.js"></script>', f'<script>{scripts[-1]}</script>')
 
