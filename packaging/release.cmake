@@ -53,6 +53,34 @@ set(CPACK_RELEASE_GIT ${GIT_EXECUTABLE})
 # SOURCE_DATE_EPOCH is set: packaging/cpack.cmake sets it for CPack's tools.
 set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_SOURCE_DIR}/packaging/cpack.cmake)
 
+if(EMSCRIPTEN)
+  # The page's two release files: a ZIP of its folder (web/), which any static
+  # web server serves, and the single file, which opens from disk.  Both carry
+  # xterm.js, whose licence asks that its notice go with every copy.
+  if(TARGET page AND TARGET single_page)
+    set(web_name console_dialogues-${PROJECT_VERSION}-web)
+    set(web_folder ${CMAKE_BINARY_DIR}/release/${web_name})
+    file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/release)
+    set(xterm_licence ${CMAKE_BINARY_DIR}/npm/node_modules/@xterm/xterm/LICENSE)
+    add_custom_target(web_release
+      COMMAND ${CMAKE_COMMAND} -E rm -rf ${web_folder} ${web_name}.zip
+      COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_BINARY_DIR}/page ${web_folder}
+      COMMAND ${CMAKE_COMMAND} -E rm -f ${web_folder}/page.stamp
+      COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE ${web_folder}/LICENSE
+      COMMAND ${CMAKE_COMMAND} -E copy ${xterm_licence} ${web_folder}/LICENSE.xterm.js
+      COMMAND ${CMAKE_COMMAND} -E tar cf ${web_name}.zip --format=zip ${web_name}
+      COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/packaging/normalize.py
+        ${source_date_epoch} ${web_name}.zip
+      COMMAND ${CMAKE_COMMAND} -E make_directory ${RELEASE_DIR}
+      COMMAND ${CMAKE_COMMAND} -E copy ${web_name}.zip
+        ${CMAKE_BINARY_DIR}/console_dialogues-${PROJECT_VERSION}.html ${RELEASE_DIR}
+      WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/release
+      DEPENDS page single_page
+      COMMENT "Putting the page's release files into ${RELEASE_DIR}")
+  endif()
+  return()
+endif()
+
 # No one reads mail for the project: .invalid (RFC 2606) says so, and can
 # never reach a stranger's mailbox.
 set(release_maintainer "console_dialogues <maintainer@console-dialogues.invalid>")
@@ -190,6 +218,26 @@ if(RELEASE_WINDOWS_ZIPS AND AARCH64_CXX)
     BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --parallel 2
     BUILD_ALWAYS ON
     INSTALL_COMMAND ${CMAKE_CPACK_COMMAND} --config CPackConfig.cmake
+    USES_TERMINAL_BUILD ON)
+endif()
+
+find_program(EMXX em++)
+find_program(NPM npm)
+if(RELEASE_WINDOWS_ZIPS AND EMXX AND NPM)
+  # The page's files, built with Emscripten; npm installs xterm.js, and the
+  # browser test's driver that tests/release/ runs them with.
+  include(ExternalProject)
+  ExternalProject_Add(web
+    SOURCE_DIR ${CMAKE_CURRENT_SOURCE_DIR}
+    BINARY_DIR ${CMAKE_BINARY_DIR}/web
+    CMAKE_ARGS
+      --toolchain ${CMAKE_CURRENT_SOURCE_DIR}/toolchains/emscripten.cmake
+      -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DRELEASE_DIR=${RELEASE_DIR}
+      -DRELEASE_SOURCE_DATE_EPOCH=${source_date_epoch}
+      "-DCMAKE_CXX_FLAGS=-ffile-prefix-map=${CMAKE_CURRENT_SOURCE_DIR}=."
+    BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --parallel 2
+    BUILD_ALWAYS ON
+    INSTALL_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target web_release
     USES_TERMINAL_BUILD ON)
 endif()
 

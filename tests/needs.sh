@@ -24,3 +24,13 @@ needs_libfuzzer() {
 	clang++ -fsanitize=fuzzer "$1/probe.cpp" -o "$1/probe" 2>"$1/probe.log" ||
 		skip "clang++ cannot link -fsanitize=fuzzer (Debian package libclang-rt-14-dev)"
 }
+
+# needs_headless_chromium: ends the suite as skipped unless chromium is there
+# and can start headless here.
+needs_headless_chromium() {
+	needs chromium chromium
+	local out
+	if ! out=$(timeout 60 chromium --headless --no-sandbox --disable-gpu --dump-dom about:blank 2>&1); then
+		skip "chromium cannot start headless here: $(printf '%s\n' "$out" | tail -n 1) (Debian package chromium)"
+	fi
+}

@@ -8,11 +8,7 @@ source tests/needs.sh
 needs em++ emscripten
 needs node nodejs
 needs npm npm
-needs chromium chromium
-# A browser that is there but cannot start headless here cannot run the test.
-if ! out=$(timeout 60 chromium --headless --no-sandbox --disable-gpu --dump-dom about:blank 2>&1); then
-	skip "chromium cannot start headless here: $(printf '%s\n' "$out" | tail -n 1) (Debian package chromium)"
-fi
+needs_headless_chromium
 
 cmake --preset wasm
 cmake --build --preset wasm
