@@ -9,15 +9,18 @@
 # ARCH is x86_64 (run by 64-bit Wine) or i686 (32-bit Wine, itself run by
 # qemu-i386, since the kernel here cannot start 32-bit Linux programs).
 #
-# WINE_BOOT_TIMEOUT (seconds, default 150) bounds each attempt at making the
-# prefix, and a third of it the wait for its processes to end after; WINE_LIB (default /usr/lib/wine) is where Wine is, for the test
+# WINE_BOOT_TIMEOUT (seconds, default 75) bounds each attempt at making the
+# prefix, and a third of it the wait for its processes to end after.  A
+# 32-bit prefix takes 15 to 55 s here, even with both cores busy; now and
+# then one stalls and ends after about three minutes, which a fresh attempt
+# beats.  WINE_LIB (default /usr/lib/wine) is where Wine is, for the test
 # that puts a Wine that hangs in its place.
 set -eu
 
 arch=$1 dir=$2 mode=$3
 shift 3
 lib=${WINE_LIB:-/usr/lib/wine}
-boot_timeout=${WINE_BOOT_TIMEOUT:-150}
+boot_timeout=${WINE_BOOT_TIMEOUT:-75}
 prefix=$dir/prefix
 bindir=$dir/lib/wine
 
@@ -95,8 +98,10 @@ init)
 	x86_64) [ -x $lib/wine64 ] || unavailable "64-bit Wine needs $lib/wine64 (Debian packages wine, wine64)" ;;
 	i686) make_i686_bindir ;;
 	esac
-	# No menu entries, and no Mono or Gecko to install: the programs need neither.
-	export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d;$no_debugger"
+	# No menu entries, and no Mono or Gecko to install: the programs need
+	# neither, nor any device driver (without them, fewer of the processes
+	# that make a prefix crash under qemu-i386).
+	export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d;winedevice.exe=d;$no_debugger"
 	# A prefix does not always come up, under qemu-i386 least of all: an
 	# attempt that fails, or does not end in time, is ended with all that it
 	# started, and the prefix is made anew, three times at most.  (Even
@@ -104,12 +109,14 @@ init)
 	attempt=1
 	while :; do
 		rm -rf "$prefix"
-		status=0 bound=$boot_timeout
+		status=0 bound=$boot_timeout started=$(date +%s)
 		timeout -k 5 $bound "$wine" wineboot --init >"$dir/wineboot.log" 2>&1 || status=$?
+		booted=$(date +%s)
 		if [ $status -eq 0 ]; then
 			bound=$((boot_timeout / 3 + 1))
 			timeout -k 5 $bound "$lib/wineserver" -w || status=$?
 		fi
+		echo "wine.sh: attempt $attempt: wineboot $((booted - started)) s, its processes ended $(($(date +%s) - booted)) s later"
 		[ $status -eq 0 ] && break
 		[ $status -eq 124 ] && why="did not end within $bound s" || why="failed with status $status"
 		echo "wine.sh: attempt $attempt at the Wine prefix in $dir $why; its log:"
