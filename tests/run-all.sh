@@ -11,7 +11,9 @@
 # The suites run in two lanes side by side, each about half of the time: the
 # native and WebAssembly builds, which keep both cores busy, and the fresh
 # machine, the release, Wine and the fuzzers of one core, which leave a core
-# idle much of their time.  Suites that share a build folder share a lane.
+# idle much of their time.  The row formatter's fuzzer, which runs for a fixed
+# time, ends the first lane: the second has room left for a Wine prefix made
+# twice (tests/windows/wine.sh).  Suites that share a build folder share a lane.
 # A suite's output is printed whole when it ends.  No suite runs longer than
 # RUN_ALL_TIMEOUT seconds (default 600), and none may leave a process running.
 set -uo pipefail
@@ -149,11 +151,11 @@ all_suites=(
 	soft_extended 1 "software extended type"
 	wasm_node 1 "WebAssembly under Node"
 	browser 1 "web page in Chromium"
+	rows_fuzz 1 "row formatter fuzzing"
 	fresh_machine 2 "fresh machine"
 	release 2 "release packages"
 	windows_i686 2 "Windows i686"
 	windows_x86_64 2 "Windows x86-64"
-	rows_fuzz 2 "row formatter fuzzing"
 	extended_fuzz 2 "extended type fuzzing"
 	aarch64 2 "64-bit ARM"
 	coverage 2 "coverage"
