@@ -202,65 +202,55 @@ if(RELEASE_WINDOWS_ZIPS AND BUILD_TESTING)
   add_subdirectory(tests/release)
 endif()
 
-find_program(AARCH64_CXX aarch64-linux-gnu-g++)
-if(RELEASE_WINDOWS_ZIPS AND AARCH64_CXX)
-  # The arm64 package, cross-built as the ZIPs are.  Its programs are static,
-  # so of the hardening only what the compiler does applies.
-  include(ExternalProject)
-  ExternalProject_Add(linux-arm64
-    SOURCE_DIR ${CMAKE_CURRENT_SOURCE_DIR}
-    BINARY_DIR ${CMAKE_BINARY_DIR}/linux-arm64
-    CMAKE_ARGS
-      --toolchain ${CMAKE_CURRENT_SOURCE_DIR}/toolchains/aarch64-linux-gnu.cmake
-      -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DRELEASE_DIR=${RELEASE_DIR}
-      -DRELEASE_SOURCE_DATE_EPOCH=${source_date_epoch}
-      "-DCMAKE_CXX_FLAGS=-ffile-prefix-map=${CMAKE_CURRENT_SOURCE_DIR}=. -D_FORTIFY_SOURCE=2 -fstack-protector-strong -fstack-clash-protection -mbranch-protection=standard"
-    BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --parallel 2
-    BUILD_ALWAYS ON
-    INSTALL_COMMAND ${CMAKE_CPACK_COMMAND} --config CPackConfig.cmake
-    USES_TERMINAL_BUILD ON)
-endif()
-
-find_program(EMXX em++)
-find_program(NPM npm)
-if(RELEASE_WINDOWS_ZIPS AND EMXX AND NPM)
-  # The page's files, built with Emscripten; npm installs xterm.js, and the
-  # browser test's driver that tests/release/ runs them with.
-  include(ExternalProject)
-  ExternalProject_Add(web
-    SOURCE_DIR ${CMAKE_CURRENT_SOURCE_DIR}
-    BINARY_DIR ${CMAKE_BINARY_DIR}/web
-    CMAKE_ARGS
-      --toolchain ${CMAKE_CURRENT_SOURCE_DIR}/toolchains/emscripten.cmake
-      -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DRELEASE_DIR=${RELEASE_DIR}
-      -DRELEASE_SOURCE_DATE_EPOCH=${source_date_epoch}
-      "-DCMAKE_CXX_FLAGS=-ffile-prefix-map=${CMAKE_CURRENT_SOURCE_DIR}=."
-    BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --parallel 2
-    BUILD_ALWAYS ON
-    INSTALL_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target web_release
-    USES_TERMINAL_BUILD ON)
-endif()
-
 if(RELEASE_WINDOWS_ZIPS)
-  # Each ZIP comes from a cross-build of its own, packed as soon as it is
-  # built; its tests run from this build (tests/release/).
+  # release_build(NAME TOOLCHAIN FLAGS [ARGS...] [INSTALL COMMAND...]): one of
+  # the release's cross-builds, in a folder NAME of its own, configured with the
+  # toolchain file TOOLCHAIN and the compiler flags FLAGS besides those that keep
+  # the build path out of a program, and its packages made by the INSTALL
+  # command (by default, CPack), as soon as it is built, into RELEASE_DIR.
   include(ExternalProject)
-  foreach(triplet i686-w64-mingw32 x86_64-w64-mingw32)
-    string(REGEX REPLACE "-.*" "" arch ${triplet})
-    ExternalProject_Add(windows-${arch}
-      SOURCE_DIR ${CMAKE_CURRENT_SOURCE_DIR}
-      BINARY_DIR ${CMAKE_BINARY_DIR}/windows-${arch}
+  function(release_build name toolchain flags)
+    cmake_parse_arguments(PARSE_ARGV 3 build "" "" "INSTALL")
+    if(NOT build_INSTALL)
+      set(build_INSTALL ${CMAKE_CPACK_COMMAND} --config CPackConfig.cmake)
+    endif()
+    string(STRIP "-ffile-prefix-map=${PROJECT_SOURCE_DIR}=. ${flags}" flags)
+    ExternalProject_Add(${name}
+      SOURCE_DIR ${PROJECT_SOURCE_DIR}
+      BINARY_DIR ${CMAKE_BINARY_DIR}/${name}
       CMAKE_ARGS
-        --toolchain ${CMAKE_CURRENT_SOURCE_DIR}/toolchains/mingw-w64.cmake
-        -DMINGW_TRIPLET=${triplet} -DCMAKE_BUILD_TYPE=Release
-        -DBUILD_TESTING=OFF -DRELEASE_DIR=${RELEASE_DIR}
+        --toolchain ${PROJECT_SOURCE_DIR}/toolchains/${toolchain}
+        -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DRELEASE_DIR=${RELEASE_DIR}
         -DRELEASE_SOURCE_DATE_EPOCH=${source_date_epoch}
-        # No build path in a program.
-        "-DCMAKE_CXX_FLAGS=-ffile-prefix-map=${CMAKE_CURRENT_SOURCE_DIR}=."
+        "-DCMAKE_CXX_FLAGS=${flags}" ${build_UNPARSED_ARGUMENTS}
       # The machine is shared: the console pool builds one at a time.
       BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --parallel 2
       BUILD_ALWAYS ON
-      INSTALL_COMMAND ${CMAKE_CPACK_COMMAND} --config CPackConfig.cmake
+      INSTALL_COMMAND ${build_INSTALL}
       USES_TERMINAL_BUILD ON)
+  endfunction()
+
+  # Each ZIP comes from a cross-build of its own; its tests run from this
+  # build (tests/release/).
+  foreach(triplet i686-w64-mingw32 x86_64-w64-mingw32)
+    string(REGEX REPLACE "-.*" "" arch ${triplet})
+    release_build(windows-${arch} mingw-w64.cmake "" -DMINGW_TRIPLET=${triplet})
   endforeach()
+
+  # The arm64 package.  Its programs are static, so of the hardening only
+  # what the compiler does applies.
+  find_program(AARCH64_CXX aarch64-linux-gnu-g++)
+  if(AARCH64_CXX)
+    release_build(linux-arm64 aarch64-linux-gnu.cmake
+      "-D_FORTIFY_SOURCE=2 -fstack-protector-strong -fstack-clash-protection -mbranch-protection=standard")
+  endif()
+
+  # The page's files, built with Emscripten; npm installs xterm.js, and the
+  # browser test's driver that tests/release/ runs them with.
+  find_program(EMXX em++)
+  find_program(NPM npm)
+  if(EMXX AND NPM)
+    release_build(web emscripten.cmake ""
+      INSTALL ${CMAKE_COMMAND} --build <BINARY_DIR> --target web_release)
+  endif()
 endif()
