@@ -16,13 +16,13 @@ set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
 # The release's time stamp, on every file of every package: SOURCE_DATE_EPOCH
 # when set, else the last commit's time, else (a source archive has no git)
 # the time the archive carries in packaging/source-date-epoch.
+find_package(Git QUIET)
 if(DEFINED RELEASE_SOURCE_DATE_EPOCH)
   # A cross-build takes its release's.
   set(source_date_epoch ${RELEASE_SOURCE_DATE_EPOCH})
 elseif(DEFINED ENV{SOURCE_DATE_EPOCH})
   set(source_date_epoch $ENV{SOURCE_DATE_EPOCH})
 else()
-  find_package(Git QUIET)
   set(git_failed 1)
   if(GIT_FOUND AND EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/.git)
     execute_process(COMMAND ${GIT_EXECUTABLE} log -1 --format=%ct
@@ -47,7 +47,6 @@ set(CPACK_RELEASE_PYTHON ${Python3_EXECUTABLE})
 set(CPACK_RELEASE_NORMALIZE ${CMAKE_CURRENT_SOURCE_DIR}/packaging/normalize.py)
 set(CPACK_RELEASE_SOURCE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
 set(CPACK_RELEASE_SOURCE_ARCHIVE ${RELEASE_WINDOWS_ZIPS})
-find_package(Git QUIET)
 set(CPACK_RELEASE_GIT ${GIT_EXECUTABLE})
 # CPack's strip rewrites a PE header with the time it runs unless
 # SOURCE_DATE_EPOCH is set: packaging/cpack.cmake sets it for CPack's tools.
@@ -69,8 +68,7 @@ if(EMSCRIPTEN)
       COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE ${web_folder}/LICENSE
       COMMAND ${CMAKE_COMMAND} -E copy ${xterm_licence} ${web_folder}/LICENSE.xterm.js
       COMMAND ${CMAKE_COMMAND} -E tar cf ${web_name}.zip --format=zip ${web_name}
-      COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/packaging/normalize.py
-        ${source_date_epoch} ${web_name}.zip
+      COMMAND ${Python3_EXECUTABLE} ${CPACK_RELEASE_NORMALIZE} ${source_date_epoch} ${web_name}.zip
       COMMAND ${CMAKE_COMMAND} -E make_directory ${RELEASE_DIR}
       COMMAND ${CMAKE_COMMAND} -E copy ${web_name}.zip
         ${CMAKE_BINARY_DIR}/console_dialogues-${PROJECT_VERSION}.html ${RELEASE_DIR}
