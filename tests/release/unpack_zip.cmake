@@ -1,8 +1,10 @@
-# Unpacks ZIP into a fresh DIR as a Windows user would, and checks that it
-# holds one folder with exactly the four programs, the licence (the same
-# bytes as LICENSE) and a README.txt that Notepad reads: UTF-8 with a byte
-# order mark, every line ended by CR LF, naming the code page and the way to
-# answer from a file.
+# Unpacks ZIP into a fresh DIR as a user would, and checks that it holds one
+# folder, named after the ZIP, with exactly the files FILES names (separated
+# by commas), among them the licence (the same bytes as LICENSE).  A
+# README.txt among them is for Windows users, and must be one that Notepad
+# reads: UTF-8 with a byte order mark, every line ended by CR LF, naming the
+# code page and the way to answer from a file.
+cmake_policy(SET CMP0057 NEW)
 file(REMOVE_RECURSE ${DIR})
 file(MAKE_DIRECTORY ${DIR})
 execute_process(COMMAND ${CMAKE_COMMAND} -E tar xf ${ZIP}
@@ -16,10 +18,12 @@ string(REGEX REPLACE "\\.zip$" "" name "${name}")
 set(folder ${DIR}/${name})
 file(GLOB_RECURSE found LIST_DIRECTORIES false RELATIVE ${DIR} ${DIR}/*)
 list(SORT found)
+string(REPLACE "," ";" files "${FILES}")
 set(wanted)
-foreach(file LICENSE README.txt reciprocal_sum.exe tab_pattern.exe triangle_test.exe value_table.exe)
+foreach(file ${files})
   list(APPEND wanted ${name}/${file})
 endforeach()
+list(SORT wanted)
 if(NOT found STREQUAL wanted)
   message(FATAL_ERROR "${ZIP} holds\n  ${found}\nand should hold\n  ${wanted}")
 endif()
@@ -30,6 +34,9 @@ if(differs)
   message(FATAL_ERROR "the ZIP's LICENSE differs from ${LICENSE}")
 endif()
 
+if(NOT "README.txt" IN_LIST files)
+  return()
+endif()
 file(READ ${folder}/README.txt readme HEX)
 set(failed "")
 if(NOT readme MATCHES "^efbbbf")
