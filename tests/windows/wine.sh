@@ -9,18 +9,17 @@
 # ARCH is x86_64 (run by 64-bit Wine) or i686 (32-bit Wine, itself run by
 # qemu-i386, since the kernel here cannot start 32-bit Linux programs).
 #
-# WINE_BOOT_TIMEOUT (seconds, default 75) bounds each attempt at making the
-# prefix, and a third of it the wait for its processes to end after.  A
-# 32-bit prefix takes 15 to 55 s here, even with both cores busy; now and
-# then one stalls and ends after about three minutes, which a fresh attempt
-# beats.  WINE_LIB (default /usr/lib/wine) is where Wine is, for the test
+# WINE_BOOT_TIMEOUT (seconds, default 50) bounds each attempt at making the
+# prefix, and a third of it the wait for its processes to end after.  For a
+# 32-bit prefix wineboot takes 14 to 21 s here, even with both cores kept
+# busy; now and then one stalls for minutes, which a fresh attempt beats.  WINE_LIB (default /usr/lib/wine) is where Wine is, for the test
 # that puts a Wine that hangs in its place.
 set -eu
 
 arch=$1 dir=$2 mode=$3
 shift 3
 lib=${WINE_LIB:-/usr/lib/wine}
-boot_timeout=${WINE_BOOT_TIMEOUT:-75}
+boot_timeout=${WINE_BOOT_TIMEOUT:-50}
 prefix=$dir/prefix
 bindir=$dir/lib/wine
 
