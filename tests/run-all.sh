@@ -67,7 +67,7 @@ suite_static_analysis() {
 	needs clang++ clang
 	needs clang-tidy clang-tidy
 	needs cppcheck cppcheck
-	bash tests/static-analysis.sh
+	bash tests/static_analysis/static_analysis.sh
 }
 
 # The whole CTest suite under AddressSanitizer and UBSan.
@@ -89,7 +89,7 @@ suite_fuzzing() {
 # libFuzzer looks for a double that value_table's row formatter writes other
 # than snprintf("%8.4lf") does.
 suite_rows_fuzz() {
-	bash tests/rows_fuzz.sh 25
+	bash tests/rows/fuzz.sh 25
 }
 
 # value_table and triangle_test against exact rational arithmetic.
@@ -111,7 +111,7 @@ suite_extended_fuzz() {
 
 # 64-bit ARM, where long double is no x87 format: every case under qemu.
 suite_aarch64() {
-	bash tests/aarch64.sh
+	bash tests/aarch64/aarch64.sh
 }
 
 # The programs built to WebAssembly, every case under Node, then the page in
@@ -125,7 +125,7 @@ suite_browser() {
 
 suite_coverage() {
 	needs gcovr gcovr
-	bash tests/coverage.sh
+	bash tests/coverage/coverage.sh
 }
 
 # The one test in a real terminal: tmux and luit show what a user would see.
@@ -136,7 +136,7 @@ suite_terminal() {
 
 # The test command itself on a machine with nothing but the prerequisites.
 suite_fresh_machine() {
-	bash tests/fresh_machine.sh
+	bash tests/fresh_machine/fresh_machine.sh
 }
 
 # id, lane, then the name the summary gives it; each lane in the order it runs.

@@ -53,7 +53,7 @@ endfunction()
 function(interactive_case program scenario)
   add_test(NAME ${program}/interactive-${scenario}
     COMMAND ${WINE_RUN} gate
-      ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/interactive.py --crlf
+      ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/interactive/interactive.py --crlf
       ${program}-${scenario} ${WINE_RUN} run $<TARGET_FILE:${program}>)
   under_wine(${program}/interactive-${scenario})
 endfunction()

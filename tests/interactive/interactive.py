@@ -18,7 +18,8 @@ import subprocess
 import sys
 import time
 
-from texts import BUILT, CLOSING, NOT_BUILT
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir))
+from texts import BUILT, CLOSING, NOT_BUILT  # noqa: E402
 
 TIMEOUT = 10.0      # seconds to wait for text that must come
 QUIET = 0.5         # seconds of silence that count as "still waiting"

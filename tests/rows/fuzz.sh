@@ -1,18 +1,18 @@
 #!/usr/bin/env bash
-# Coverage-guided fuzzing of value_table's row formatter (tests/fuzz/rows_fuzz.cpp)
+# Coverage-guided fuzzing of value_table's row formatter (tests/rows/fuzz_target.cpp)
 # with clang's libFuzzer, under AddressSanitizer and UBSan, for a fixed time.
 # Fails on the first value whose text differs from snprintf("%8.4lf"), or on
 # any sanitizer report; the input that failed is left in build-fuzz/.
-# usage: rows_fuzz.sh [SECONDS]   (default 25)
+# usage: fuzz.sh [SECONDS]   (default 25)
 set -euo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 source tests/needs.sh
 seconds=${1:-25}
 
 needs_libfuzzer build-fuzz
 flags=(-std=c++17 -O1 -g -ffp-contract=off -fsanitize=fuzzer,address,undefined
 	-fno-sanitize-recover=all -Icommon)
-clang++ "${flags[@]}" -o build-fuzz/rows_fuzz tests/fuzz/rows_fuzz.cpp common/rows.cpp \
+clang++ "${flags[@]}" -o build-fuzz/rows_fuzz tests/rows/fuzz_target.cpp common/rows.cpp \
 	common/dialogue.cpp
 
 mkdir -p build-fuzz/corpus

@@ -10,7 +10,7 @@
 # widened: the pipe is widened to 1 MiB (or as far as pipe-max-size allows)
 # once the rows fill a block, and left as it came for a few rows.
 #
-# usage: rows_pipe.sh VALUE_TABLE reader-gone|widened
+# usage: pipe.sh VALUE_TABLE reader-gone|widened
 set -uo pipefail
 program=$1
 

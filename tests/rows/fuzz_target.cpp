@@ -1,4 +1,4 @@
-/* rows_fuzz - libFuzzer target: the row formatter against snprintf on any double */
+/* fuzz_target - libFuzzer target: the row formatter against snprintf on any double */
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>

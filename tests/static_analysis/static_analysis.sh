@@ -3,7 +3,7 @@
 # programs; any finding fails the run.  Needs the compile database of the
 # clang preset's build.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 
 cmake --preset clang >/dev/null
 sources=(common/*.cpp src/*.cpp)

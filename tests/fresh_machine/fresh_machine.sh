@@ -8,7 +8,7 @@
 # a tenth of their work there (RUN_ALL_SCALE, tests/CMakeLists.txt):
 # the whole test command runs them in full.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 source tests/needs.sh
 needs git git
 

@@ -4,7 +4,7 @@
 # case and the row formatter's test under qemu-aarch64, byte for byte against
 # the x86 expectations, then a short run of the arithmetic model.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/../.."
 source tests/needs.sh
 
 needs aarch64-linux-gnu-g++ g++-aarch64-linux-gnu

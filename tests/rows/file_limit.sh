@@ -2,7 +2,7 @@
 # value_table writing its rows into a file that may not grow past 1000 KiB:
 # the block write that crosses the limit fails part-way, and the program must
 # still run to its end, exit with status 1 and say why on standard error.
-# usage: rows_file_limit.sh VALUE_TABLE OUTPUT_FILE
+# usage: file_limit.sh VALUE_TABLE OUTPUT_FILE
 set -uo pipefail
 ulimit -f 1000
 trap '' XFSZ

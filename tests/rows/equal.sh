@@ -2,7 +2,7 @@
 # Runs value_table and value_table_printf (its rows written by printf) on the
 # same answers and requires byte-identical output, compared by SHA-256; on a
 # difference it names the first differing row.
-# usage: rows_equal.sh VALUE_TABLE VALUE_TABLE_PRINTF START END STEP
+# usage: equal.sh VALUE_TABLE VALUE_TABLE_PRINTF START END STEP
 set -euo pipefail
 fast=$1 baseline=$2
 answers=$(printf '%s\n' "$3" "$4" "$5" x)
