@@ -34,3 +34,19 @@ needs_headless_chromium() {
 		skip "chromium cannot start headless here: $(printf '%s\n' "$out" | tail -n 1) (Debian package chromium)"
 	fi
 }
+
+# prerequisites_path DIR: makes DIR a folder for PATH that holds the README's
+# prerequisites (cmake, ninja, g++, python3), what g++ runs itself, and the
+# basic shell tools: all that a machine is sure to have.
+prerequisites_path() {
+	local tool path tools=(cmake ctest ninja g++ as ld python3 bash sh sed grep awk find xargs diff cmp)
+	rm -rf "$1"
+	mkdir -p "$1"
+	mapfile -t -O ${#tools[@]} tools < <(dpkg -L coreutils | sed -n 's#^\(/usr\)\{0,1\}/bin/\([^/]*\)$#\2#p')
+	for tool in "${tools[@]}"; do
+		# Debian's own first: a python3 on the PATH may be a version manager's shim.
+		path=/usr/bin/$tool
+		[ -x "$path" ] || path=$(command -v "$tool") || continue
+		ln -sf "$path" "$1/$tool"
+	done
+}

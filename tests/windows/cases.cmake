@@ -1,9 +1,16 @@
 # A Windows build runs the golden cases and the interactive scenarios under
 # Wine; golden_case, interactive_case and write_error_case stand for the Linux
 # ones, so every case listed for Linux runs here too.  The Wine prefix is made
-# once, inside the build folder, by the windows/wine-prefix test.
+# once, inside the build folder, by the windows/wine-prefix test; with
+# WINE_PREFIXES set when the build is configured (tests/run-all.sh sets it),
+# in that folder instead, where every build of the run shares it.
 set(WINE_SH ${CMAKE_CURRENT_SOURCE_DIR}/windows/wine.sh)
-set(WINE_RUN sh ${WINE_SH} ${CMAKE_SYSTEM_PROCESSOR} ${CMAKE_BINARY_DIR}/wine)
+if(DEFINED ENV{WINE_PREFIXES})
+  set(WINE_DIR $ENV{WINE_PREFIXES}/${CMAKE_SYSTEM_PROCESSOR})
+else()
+  set(WINE_DIR ${CMAKE_BINARY_DIR}/wine)
+endif()
+set(WINE_RUN sh ${WINE_SH} ${CMAKE_SYSTEM_PROCESSOR} ${WINE_DIR})
 
 add_test(NAME windows/wine-prefix COMMAND ${WINE_RUN} init)
 set_tests_properties(windows/wine-prefix PROPERTIES
@@ -26,7 +33,7 @@ function(windows_golden test program input expected windows_expected)
   string(REPLACE "/" "-" actual ${test})
   add_test(NAME ${test}
     COMMAND ${WINE_RUN} gate ${CMAKE_COMMAND}
-      -DWINE=${WINE_SH} -DARCH=${CMAKE_SYSTEM_PROCESSOR} -DDIR=${CMAKE_BINARY_DIR}/wine
+      -DWINE=${WINE_SH} -DARCH=${CMAKE_SYSTEM_PROCESSOR} -DDIR=${WINE_DIR}
       -DEXE=$<TARGET_FILE:${program}>
       -DINPUT=${input} -DEXPECTED=${expected} -DWINDOWS_EXPECTED=${windows_expected}
       -DACTUAL=${CMAKE_CURRENT_BINARY_DIR}/${actual}.actual
@@ -61,7 +68,7 @@ endfunction()
 function(write_error_case program case)
   add_test(NAME ${program}/write-error
     COMMAND ${WINE_RUN} gate ${CMAKE_COMMAND}
-      -DWINE=${WINE_SH} -DARCH=${CMAKE_SYSTEM_PROCESSOR} -DDIR=${CMAKE_BINARY_DIR}/wine
+      -DWINE=${WINE_SH} -DARCH=${CMAKE_SYSTEM_PROCESSOR} -DDIR=${WINE_DIR}
       -DEXE=$<TARGET_FILE:${program}> -DNAME=${program}
       -DACTUAL=${CMAKE_CURRENT_BINARY_DIR}/${program}-write-error.stderr
       -DINPUT=${CMAKE_CURRENT_SOURCE_DIR}/${program}/${case}.in
