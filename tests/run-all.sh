@@ -30,21 +30,17 @@ self=$PWD/tests/run-all.sh
 source tests/needs.sh
 
 if [ "${1:-}" = --soak ]; then
-	export RUN_ALL_LEVEL=soak
+	RUN_ALL_LEVEL=soak
 	shift
 fi
-level=${RUN_ALL_LEVEL:-full}
+# The suites' own scripts and builds read it too (tests/CMakeLists.txt).
+export RUN_ALL_LEVEL=${RUN_ALL_LEVEL:-full}
+level=$RUN_ALL_LEVEL
 
 # sized FULL SOAK: the size of a run at this level.
 sized() {
 	if [ "$level" = soak ]; then echo "$2"; else echo "$1"; fi
 }
-
-# The builds other than the quick suite's run its longest cases (the row
-# formatter's 11.7 million values, two tables of ten million rows, 12 million
-# checks of the extended type) at a tenth of their work: the quick suite runs
-# them in full on the same sources, and the soak level everywhere.
-tenth=$(sized 10 1)
 
 # Every Windows build's tests and the release's share one Wine prefix an
 # architecture, made once a run (tests/windows/cases.cmake).
@@ -98,7 +94,7 @@ suite_static_analysis() {
 
 # The whole CTest suite under AddressSanitizer and UBSan.
 suite_sanitizers() {
-	RUN_ALL_SCALE=$tenth cmake --workflow --preset asan
+	cmake --workflow --preset asan
 }
 
 # Seeded random input, sanitized and plain.  The sanitized suite checks for
@@ -127,7 +123,7 @@ suite_model() {
 # The software extended type, forced on x86: the whole CTest suite (with the
 # differential test against the x87), the model and the fuzzer on that build.
 suite_soft_extended() {
-	RUN_ALL_SCALE=$tenth bash tests/extended/soft.sh "$(sized 600 3000)" "$(sized 3000 20000)"
+	bash tests/extended/soft.sh "$(sized 600 3000)" "$(sized 3000 20000)"
 }
 
 # libFuzzer looks for operands on which the software type and the x87 differ,
@@ -152,7 +148,7 @@ suite_browser() {
 
 suite_coverage() {
 	needs gcovr gcovr
-	RUN_ALL_SCALE=$tenth bash tests/coverage/coverage.sh
+	bash tests/coverage/coverage.sh
 }
 
 # The one test in a real terminal: tmux and luit show what a user would see.
