@@ -51,7 +51,7 @@ build() {
 	cmake --preset "$1" >/dev/null && cmake --build --preset "$1"
 }
 
-# The quick suite: every case of tests/CMakeLists.txt, natively, in full.
+# The quick suite: every case of tests/CMakeLists.txt, natively.
 suite_golden() {
 	cmake --workflow --preset default
 }
