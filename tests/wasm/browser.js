@@ -2,11 +2,12 @@
  * browser - types into the terminal page in headless Chromium and checks what
  * the terminal shows, as a person at the page would see it.
  *
- * usage: node browser.js PAGE_DIR SINGLE_FILE NODE_MODULES OUT_DIR [CHROMIUM]
+ * usage: node browser.js [--soak] PAGE_DIR SINGLE_FILE NODE_MODULES OUT_DIR [CHROMIUM]
  *
  * The page is served from PAGE_DIR by python3 -m http.server, and the same
  * page in one file, SINGLE_FILE, is opened from disk; puppeteer-core
  * comes from NODE_MODULES; a screenshot of each scenario goes to OUT_DIR.
+ * --soak runs only the long table, to its end, on the served page.
  */
 'use strict';
 
@@ -15,7 +16,8 @@ const fs = require('fs');
 const path = require('path');
 const { pathToFileURL } = require('url');
 
-const [pageDir, singleFile, nodeModules, outDir, chromium = '/usr/bin/chromium'] = process.argv.slice(2);
+const soak = process.argv[2] === '--soak';
+const [pageDir, singleFile, nodeModules, outDir, chromium = '/usr/bin/chromium'] = process.argv.slice(soak ? 3 : 2);
 const puppeteer = require(path.resolve(nodeModules, 'puppeteer-core'));
 
 const TIMEOUT = 10000;   // ms to wait for text that must come
@@ -82,8 +84,8 @@ async function waits(page) {
     throw new Failure(`expected the program to wait, but it ended with status ${status}`);
 }
 
-async function ends(page, status) {
-  const deadline = Date.now() + TIMEOUT;
+async function ends(page, status, timeout = TIMEOUT) {
+  const deadline = Date.now() + timeout;
   let seen;
   while ((seen = await exitStatus(page)) === undefined && Date.now() < deadline)
     await new Promise((r) => setTimeout(r, 50));
@@ -209,6 +211,7 @@ async function policed(page, problems) {
 async function play(page, problems, scenarios) {
   let failed = 0;
   for (const [name, scenario] of Object.entries(scenarios)) {
+    const from = Date.now();
     try {
       try {
         await scenario(page);
@@ -219,7 +222,7 @@ async function play(page, problems, scenarios) {
       }
       if (problems.length)
         throw new Failure(`the page reported: ${problems.join('; ')}`);
-      console.log(`${name}: passed`);
+      console.log(`${name}: passed in ${((Date.now() - from) / 1000).toFixed(1)} s`);
     } catch (error) {
       failed++;
       console.log(`${name}: ${error instanceof Failure ? error.message : error.stack}`);
@@ -423,6 +426,114 @@ async function phone(page) {
     throw new Failure(`buttons too small to touch: ${JSON.stringify(small)}`);
 }
 
+// --- Long tables: flow control and stop -------------------------------------
+
+const until = (page, test, timeout = TIMEOUT) => page.waitForFunction(test, { timeout, polling: 50 });
+const running = (page) => until(page, () => /^\d+\.  x=/m.test(document.querySelector('#terminal .xterm-rows').textContent
+  .replace(/\u00a0/g, ' ')));
+
+// A table of count rows, typed in by its address; x counts up from 0 by 1.
+const tableOf = (url, count) => `${url}#value_table:0,${count},1`;
+
+// However long the table, the terminal never holds more output not yet shown
+// than the page's high-water mark: the program waits for the screen.
+async function flowControlled(page, url, count, timeout) {
+  await page.goto(tableOf(url, count));
+  await until(page, () => document.querySelector('#terminal .xterm-rows').textContent.includes('Nyomj egy karaktert'),
+              timeout);
+  const last = `${count}.  x= ${(count - 1).toFixed(4).padStart(8)}`;
+  const copied = await given(page, '#copy');
+  const lines = copied.split('\n');
+  if (!/^\[A futás első sorai kimaradtak/.test(lines[0]) || !copied.includes(last) || !copied.endsWith(CLOSING + '\n'))
+    throw new Failure(`the copied text starts ${JSON.stringify(lines[0])} and ends ${JSON.stringify(lines.slice(-4))}`);
+  if (lines.length < 10000)
+    throw new Failure(`the copy holds ${lines.length} lines: the scrollback is below 10 000`);
+  await page.focus('#terminal textarea');
+  await type(page, 'x\n');
+  await ends(page, 0);
+  const [high, peak, waits] = await page.$eval('#terminal', (t) => [t.dataset.highWater, t.dataset.unshownPeak, t.dataset.waits]
+    .map(Number));
+  // The program must have waited, or the figure says nothing.
+  if (!(peak <= high) || !(waits > 0) || !(peak > high / 2))
+    throw new Failure(`${peak} characters not yet shown at most, high-water mark ${high}, ${waits} waits`);
+}
+
+// Ctrl+C or the stop button ends a table of 2 147 483 647 rows within a second.
+async function stopped(page, how) {
+  await running(page);
+  const from = Date.now();
+  await how();
+  await until(page, () => document.getElementById('status').dataset.stopped === 'true', 1000)
+    .catch(() => { throw new Failure(`not stopped ${Date.now() - from} ms after ${how.name}`); });
+  const said = await page.$eval('#status', (element) => element.textContent);
+  if (!said.includes('A program leállítva.') || !said.includes('Újraindítás') || /kód|status \d/.test(said) ||
+      await exitStatus(page) !== undefined)
+    throw new Failure(`the status says: ${said}`);
+  // What was on its way is shown, then nothing more comes.
+  await new Promise((r) => setTimeout(r, 300));
+  const before = await screen(page);
+  await new Promise((r) => setTimeout(r, QUIET));
+  if (await screen(page) !== before)
+    throw new Failure(`the table goes on after ${how.name}`);
+}
+
+function longTables(url) {
+  return {
+    'flow-control': (page) => flowControlled(page, url, 200000, 30000),
+    'stop': async (page) => {
+      await page.goto(tableOf(url, 2147483647));
+      await stopped(page, async function ctrlC() {
+        await page.keyboard.down('Control');
+        await page.keyboard.press('c');
+        await page.keyboard.up('Control');
+      });
+      await page.click('#restart');
+      await expect(page, 'kezdő érték = ');
+      await waits(page);
+      await type(page, '0\n2147483647\n1\n');
+      await stopped(page, function button() { return page.click('#stop'); });
+      // Focus moves to the restart button, which Enter presses.
+      await page.keyboard.press('Enter');
+      await expect(page, 'kezdő érték = ');
+      // Another program ends the table and has the screen.
+      await page.goto(tableOf(url, 2147483646));
+      await running(page);
+      await page.click('button[data-program="triangle_test"]');
+      const shown = await expect(page, 'a = ');
+      if (shown !== 'a =')
+        throw new Failure(`triangle_test starts on:\n${shown}`);
+      await waits(page);
+    },
+    // A write the terminal refuses ends the run with a word in the status.
+    'refused-write': async (page) => {
+      await page.goto(url + '#value_table');
+      await expect(page, 'kezdő érték = ');
+      await page.evaluate(() => {
+        window.write = Terminal.prototype.write;
+        Terminal.prototype.write = function (data, done) {
+          if (data.includes('x='))
+            throw new Error('refused');
+          return window.write.call(this, data, done);
+        };
+      });
+      await type(page, '0\n1\n0.25\n');
+      await until(page, () => document.getElementById('status').dataset.failed === 'true');
+      await page.evaluate(() => { Terminal.prototype.write = window.write; });
+      const said = await page.$eval('#status', (element) => element.textContent);
+      if (!said.includes('A futás hibával megszakadt (Error: refused)') || !said.includes('Újraindítás'))
+        throw new Failure(`the status says: ${said}`);
+    },
+  };
+}
+
+// The soak: a table of 1 200 000 rows, some 50 MB, runs to its end.
+async function soakTable(page, url) {
+  const from = Date.now();
+  await flowControlled(page, url, 1200000, 600000);
+  const seconds = (Date.now() - from) / 1000;
+  console.log(`soak: 1200000 rows in ${seconds.toFixed(1)} s, ${Math.round(1200000 / seconds)} rows a second`);
+}
+
 async function main() {
   const { server, url } = await serve(pageDir);
   const browser = await puppeteer.launch({
@@ -433,6 +544,11 @@ async function main() {
   let failed = 0;
   try {
     const served = await open(browser, url, (address) => address.startsWith(url), false);
+    if (soak) {
+      await browser.defaultBrowserContext().overridePermissions(url.replace(/\/$/, ''),
+        ['clipboard-read', 'clipboard-write', 'clipboard-sanitized-write']);
+      return await play(served.page, served.problems, { 'soak': () => soakTable(served.page, url) }) ? 1 : 0;
+    }
     failed += await play(served.page, served.problems, {
       'accessible-before': () => accessible(served.page),
       ...SCENARIOS,
@@ -460,6 +576,7 @@ async function main() {
         await startsWithTable(page);
         await keyboard(page);
       },
+      ...longTables(url),
       'phone': phone,
     });
     await served.page.close();
