@@ -426,7 +426,7 @@ async function phone(page) {
     throw new Failure(`buttons too small to touch: ${JSON.stringify(small)}`);
 }
 
-// --- Long tables: flow control and stop -------------------------------------
+// --- Long tables: flow control, stop, the chart ------------------------------
 
 const until = (page, test, timeout = TIMEOUT) => page.waitForFunction(test, { timeout, polling: 50 });
 const running = (page) => until(page, () => /^\d+\.  x=/m.test(document.querySelector('#terminal .xterm-rows').textContent
@@ -495,13 +495,13 @@ function longTables(url) {
       // Focus moves to the restart button, which Enter presses.
       await page.keyboard.press('Enter');
       await expect(page, 'kezdő érték = ');
-      // Another program ends the table and has the screen.
+      // Another program ends the table and has the screen, without the chart.
       await page.goto(tableOf(url, 2147483646));
       await running(page);
       await page.click('button[data-program="triangle_test"]');
       const shown = await expect(page, 'a = ');
-      if (shown !== 'a =')
-        throw new Failure(`triangle_test starts on:\n${shown}`);
+      if (shown !== 'a =' || !await page.$eval('#chart', (chart) => chart.hidden))
+        throw new Failure(`triangle_test starts on:\n${shown}\nwith the chart ${await page.$eval('#chart', (c) => c.hidden ? 'hidden' : 'shown')}`);
       await waits(page);
     },
     // A write the terminal refuses ends the run with a word in the status.
@@ -524,6 +524,44 @@ function longTables(url) {
         throw new Failure(`the status says: ${said}`);
     },
   };
+}
+
+// The chart holds the points the program wrote, each with its row number,
+// x and y as written, chosen by keyboard or under the pointer.
+async function chart(page, url) {
+  await page.goto(url + '#value_table:0,1,0.25');
+  await startsWithTable(page);
+  await until(page, () => !document.getElementById('chart').hidden &&
+                          document.getElementById('plot').getAttribute('aria-valuemax') === '4');
+  const chosen = [];
+  await page.focus('#plot');
+  for (const key of ['Home', 'ArrowRight', 'ArrowRight', 'ArrowRight', 'ArrowRight']) {
+    await page.keyboard.press(key);
+    chosen.push(await page.$eval('#plot', (plot) => plot.getAttribute('aria-valuetext')));
+  }
+  const rows = TABLE.split('\n').filter((line) => /^\d\./.test(line))
+    .map((row) => row.replace(/^(\d)\.  x=\s*(\S+)  y=\s*(\S+)$/, '$1. sor: x = $2, y = $3'));
+  const expected = [...rows, rows[3]];
+  if (chosen.join('\n') !== expected.join('\n'))
+    throw new Failure(`the keyboard chooses:\n${chosen.join('\n')}\nexpected:\n${expected.join('\n')}`);
+  // x runs from 0 to 0.75 across the plot: 0.5 is two thirds of the way.
+  const over = await page.$eval('#plot .u-over', (element) => JSON.parse(JSON.stringify(element.getBoundingClientRect())));
+  await page.mouse.move(over.x + over.width * 2 / 3, over.y + over.height / 2);
+  const pointed = await page.$eval('#point', (element) => element.textContent);
+  if (!pointed.startsWith(rows[2]))
+    throw new Failure(`under the pointer: ${pointed}, expected ${rows[2]}`);
+}
+
+// On a phone the chart fits the screen, below the terminal.
+async function chartOnPhone(page, url) {
+  await page.goto(url + '#value_table:-1,1,0.25');
+  await expect(page, CLOSING);
+  await until(page, () => document.getElementById('plot').getAttribute('aria-valuemax') === '8');
+  await page.$eval('#chart', (element) => element.scrollIntoView());
+  const [wide, right] = await page.evaluate(() => [document.documentElement.scrollWidth,
+    document.getElementById('chart').getBoundingClientRect().right]);
+  if (wide > 390 || right > 390)
+    throw new Failure(`at a 390 pixel viewport the page is ${wide} pixels wide, the chart ends at ${right}`);
 }
 
 // The soak: a table of 1 200 000 rows, some 50 MB, runs to its end.
@@ -577,7 +615,19 @@ async function main() {
         await keyboard(page);
       },
       ...longTables(url),
+      'chart': async (page) => {
+        // A projector's width, where the chart stands beside the terminal.
+        await page.setViewport({ width: 1280, height: 800 });
+        await chart(page, url);
+      },
+      'accessible-chart': async (page) => {
+        if (await page.$eval('#chart', (element) => element.hidden))
+          throw new Failure('the chart is not on the page');
+        await accessible(page);
+        await page.setViewport({ width: 1000, height: 800 });
+      },
       'phone': phone,
+      'chart-phone': (page) => chartOnPhone(page, url),
     });
     await served.page.close();
 
