@@ -489,7 +489,6 @@ function longTables(url) {
       });
       await page.click('#restart');
       await expect(page, 'kezdő érték = ');
-      await waits(page);
       await type(page, '0\n2147483647\n1\n');
       await stopped(page, function button() { return page.click('#stop'); });
       // Focus moves to the restart button, which Enter presses.
@@ -502,7 +501,6 @@ function longTables(url) {
       const shown = await expect(page, 'a = ');
       if (shown !== 'a =' || !await page.$eval('#chart', (chart) => chart.hidden))
         throw new Failure(`triangle_test starts on:\n${shown}\nwith the chart ${await page.$eval('#chart', (c) => c.hidden ? 'hidden' : 'shown')}`);
-      await waits(page);
     },
     // A write the terminal refuses ends the run with a word in the status.
     'refused-write': async (page) => {
@@ -545,6 +543,7 @@ async function chart(page, url) {
   if (chosen.join('\n') !== expected.join('\n'))
     throw new Failure(`the keyboard chooses:\n${chosen.join('\n')}\nexpected:\n${expected.join('\n')}`);
   // x runs from 0 to 0.75 across the plot: 0.5 is two thirds of the way.
+  await page.$eval('#chart', (element) => element.scrollIntoView());
   const over = await page.$eval('#plot .u-over', (element) => JSON.parse(JSON.stringify(element.getBoundingClientRect())));
   await page.mouse.move(over.x + over.width * 2 / 3, over.y + over.height / 2);
   const pointed = await page.$eval('#point', (element) => element.textContent);
@@ -637,6 +636,7 @@ async function main() {
     const single = await open(browser, file, (address) => address === file, true);
     failed += await play(single.page, single.problems, {
       'single-file': SCENARIOS.value_table,
+      'single-file-chart': () => chart(single.page, file),
       'single-file-policy': () => policed(single.page, single.problems),
     });
     await single.page.close();
