@@ -55,18 +55,20 @@ set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_SOURCE_DIR}/packaging/cpack.cmake)
 if(EMSCRIPTEN)
   # The page's two release files: a ZIP of its folder (web/), which any static
   # web server serves, and the single file, which opens from disk.  Both carry
-  # xterm.js, whose licence asks that its notice go with every copy.
+  # xterm.js and uPlot, whose licences ask that their notice go with every copy.
   if(TARGET page AND TARGET single_page)
     set(web_name console_dialogues-${PROJECT_VERSION}-web)
     set(web_folder ${CMAKE_BINARY_DIR}/release/${web_name})
     file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/release)
     set(xterm_licence ${CMAKE_BINARY_DIR}/npm/node_modules/@xterm/xterm/LICENSE)
+    set(uplot_licence ${CMAKE_BINARY_DIR}/npm/node_modules/uplot/LICENSE)
     add_custom_target(web_release
       COMMAND ${CMAKE_COMMAND} -E rm -rf ${web_folder} ${web_name}.zip
       COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_BINARY_DIR}/page ${web_folder}
       COMMAND ${CMAKE_COMMAND} -E rm -f ${web_folder}/page.stamp
       COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_CURRENT_SOURCE_DIR}/LICENSE ${web_folder}/LICENSE
       COMMAND ${CMAKE_COMMAND} -E copy ${xterm_licence} ${web_folder}/LICENSE.xterm.js
+      COMMAND ${CMAKE_COMMAND} -E copy ${uplot_licence} ${web_folder}/LICENSE.uPlot
       COMMAND ${CMAKE_COMMAND} -E tar cf ${web_name}.zip --format=zip ${web_name}
       COMMAND ${Python3_EXECUTABLE} ${CPACK_RELEASE_NORMALIZE} ${source_date_epoch} ${web_name}.zip
       COMMAND ${CMAKE_COMMAND} -E make_directory ${RELEASE_DIR}
@@ -243,7 +245,7 @@ if(RELEASE_WINDOWS_ZIPS)
       "-D_FORTIFY_SOURCE=2 -fstack-protector-strong -fstack-clash-protection -mbranch-protection=standard")
   endif()
 
-  # The page's files, built with Emscripten; npm installs xterm.js, and the
+  # The page's files, built with Emscripten; npm installs xterm.js, uPlot and the
   # browser test's driver that tests/release/ runs them with.
   find_program(EMXX em++)
   find_program(NPM npm)

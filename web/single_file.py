@@ -1,14 +1,16 @@
 #!/usr/bin/env python3
-"""single_file - puts the terminal page, xterm.js and the four programs into one HTML file.
+"""single_file - puts the terminal page, its libraries and the four programs into one HTML file.
 
-usage: single_file.py OUT.html INDEX.html TERMINAL.js XTERM.js XTERM.css XTERM_LICENSE PROGRAM.js...
+usage: single_file.py OUT.html INDEX.html TERMINAL.js XTERM.js XTERM.css XTERM_LICENSE
+                      UPLOT.js UPLOT.css UPLOT_LICENSE PROGRAM.js...
 
 Each PROGRAM.js has its PROGRAM.wasm beside it.  The file opens from disk
 (file://), where a page may fetch nothing, so the WebAssembly travels in it as
 base64 data blocks that terminal.js hands to each program.  The inlined scripts
 are allowed by their hashes in the page's Content-Security-Policy, which
-replaces the served page's 'self'.  xterm.js's licence notice, which must go
-with every copy, is kept in a comment before its script.
+replaces the served page's 'self'.  The licence notices of xterm.js and
+uPlot, which must go with every copy, are kept in a comment before each
+library's script.
 """
 import base64
 import hashlib
@@ -37,17 +39,26 @@ def replace_once(text, old, new):
     return text.replace(old, new)
 
 
-def main():
-    out, index, terminal, xterm_js, xterm_css, xterm_licence, *programs = sys.argv[1:]
-    page = read(index)
-    notice = read(xterm_licence)
+def library(name, script, css, licence, page):
+    """A library's script, notice and CSS, the CSS put in place of its link."""
+    notice = read(licence)
     if '--' in notice:
-        sys.exit(f'{xterm_licence}: holds "--", which cannot stand in a comment')
-    css = read(xterm_css)
-    if re.search(r'</style', css, re.IGNORECASE):
-        sys.exit(f'{xterm_css}: holds "</style"')
+        sys.exit(f'{licence}: holds "--", which cannot stand in a comment')
+    style = read(css)
+    if re.search(r'</style', style, re.IGNORECASE):
+        sys.exit(f'{css}: holds "</style"')
+    page = replace_once(page, f'<link rel="stylesheet" href="{os.path.basename(css)}">',
+                        f'<style>\n{style}</style>')
+    return script_safe(read(script), script), f'<!-- {name}, the script below:\n\n{notice}-->\n', page
 
-    scripts = [script_safe(read(xterm_js), xterm_js)]
+
+def main():
+    out, index, terminal, xterm_js, xterm_css, xterm_licence, uplot_js, uplot_css, uplot_licence, *programs = sys.argv[1:]
+    page = read(index)
+    xterm, xterm_notice, page = library('xterm.js', xterm_js, xterm_css, xterm_licence, page)
+    uplot, uplot_notice, page = library('uPlot', uplot_js, uplot_css, uplot_licence, page)
+
+    scripts = [xterm, uplot]
     blocks = []
     for program in programs:
         name = os.path.basename(program)[:-len('.js')]
@@ -69,10 +80,10 @@ def main():
     policy = replace_once(policy, "style-src 'self' ", 'style-src ')
     page = page.replace(csp.group(0), f'<meta http-equiv="Content-Security-Policy" content="{policy}">')
 
-    page = replace_once(page, '<link rel="stylesheet" href="xterm.css">', f'<style>\n{css}</style>')
-    inline = f'<!-- xterm.js, the script below:\n\n{notice}-->\n'
-    inline += ''.join(f'<script>{s}</script>\n' for s in scripts[:-1]) + ''.join(blocks)
-    page = replace_once(page, '<script src="xterm.js"></script>\n', inline)
+    page = replace_once(page, '<script src="xterm.js"></script>\n', xterm_notice + f'<script>{xterm}</script>\n')
+    inline = uplot_notice + f'<script>{uplot}</script>\n'
+    inline += ''.join(f'<script>{s}</script>\n' for s in scripts[2:-1]) + ''.join(blocks)
+    page = replace_once(page, '<script src="uPlot.iife.min.js"></script>\n', inline)
     page = replace_once(page, '<script src="terminal.js"></script>', f'<script>{scripts[-1]}</script>')
 
     with open(out + '.tmp', 'w', encoding='utf-8', newline='\n') as f:

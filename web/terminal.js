@@ -2,13 +2,22 @@
 'use strict';
 
 (function () {
-  // The programs' bytes are Windows-1250, both ways.
+  // The programs' bytes are Windows-1250, both ways.  A table decodes
+  // them: a TextDecoder costs more than the few bytes of a row.
   const decoder = new TextDecoder('windows-1250');
+  const letters = [];
   const encoding = new Map();
   for (let byte = 0; byte < 256; byte++) {
     const letter = decoder.decode(new Uint8Array([byte]));
+    letters.push(letter);
     if (letter !== '\ufffd' && !encoding.has(letter))
       encoding.set(letter, byte);
+  }
+  function decode(bytes) {
+    let text = '';
+    for (const byte of bytes)
+      text += letters[byte];
+    return text;
   }
   // A letter Windows-1250 has no byte for is typed as a question mark, as
   // the Windows console does.
@@ -19,9 +28,12 @@
     return bytes;
   }
 
+  // Lines the terminal keeps, scrolled-off ones included (README says so).
+  const SCROLLBACK = 10000;
   const term = new Terminal({
     cols: 80,
     rows: 30,
+    scrollback: SCROLLBACK,
     convertEol: true,
     cursorBlink: true,
     fontFamily: 'monospace',
@@ -32,10 +44,103 @@
 
   const status = document.getElementById('status');
   const buttons = document.querySelectorAll('#programs button');
+  const screen = document.getElementById('terminal');
 
   // The run on the screen: its line being typed, the lines the program has
   // not asked for yet, and the program's read waiting for a line, if any.
   let run = null;
+
+  /*
+   * The program runs on the page's own thread, so the terminal draws nothing
+   * while it writes: left alone, a long table would pile up in the terminal
+   * until xterm.js refuses it (at 50 MB).  As a console's program waits while
+   * the screen is behind, a write waits while the terminal holds more than
+   * HIGH_WATER characters not yet shown, and the program goes on once they
+   * are down to LOW_WATER.  The page shows its marks and the most it held
+   * (data-high-water, data-unshown-peak on #terminal) for the browser test.
+   */
+  const HIGH_WATER = 100000;
+  const LOW_WATER = 10000;
+  let unshown = 0;
+  let peak = 0;
+  screen.dataset.highWater = String(HIGH_WATER);
+
+  function toScreen(text, shown) {
+    unshown += text.length;
+    if (unshown > peak) {
+      peak = unshown;
+      screen.dataset.unshownPeak = String(peak);
+    }
+    term.write(text, () => {
+      unshown -= text.length;
+      if (shown)
+        shown();
+      if (unshown <= LOW_WATER && run && run.blocked)
+        release(run);
+    });
+  }
+
+  // The write that waited goes out, and the program after it, in a task of
+  // its own rather than inside xterm.js's drawing.
+  function release(current) {
+    const { text, resume } = current.blocked;
+    current.blocked = null;
+    try {
+      toScreen(text);
+    } catch (error) {
+      return fail(current, error);
+    }
+    setTimeout(() => {
+      if (!current.ended)
+        resume();
+    });
+  }
+
+  // A run ends here whichever way it ends: a program that is never resumed
+  // never runs again.
+  function end(current) {
+    current.ended = true;
+    current.blocked = null;
+    current.waiting = null;
+  }
+
+  function restartButton(name) {
+    return [{ tag: 'button', id: 'restart', text: 'Újraindítás', click: () => start(name) },
+            ' ', { gloss: true, text: 'start again' }];
+  }
+
+  // Ctrl+C or the stop button: as a console's Ctrl+C, the program ends at
+  // once, with no exit status of its own.
+  function stop(current) {
+    if (current.ended || run !== current)
+      return;
+    end(current);
+    toScreen('^C\r\n');
+    status.dataset.stopped = 'true';
+    say(['A program leállítva. ', { gloss: true, text: 'The program was stopped.' }, ' ',
+         ...restartButton(current.name)]);
+  }
+
+  // Whatever breaks a run is said, so that none stays "running" with nothing happening.
+  function fail(current, error) {
+    if (current.ended)
+      return;
+    end(current);
+    if (run !== current)
+      return;
+    status.dataset.failed = 'true';
+    say(['A futás hibával megszakadt (' + error + '). ', { gloss: true, text: 'The run failed.' }, ' ',
+         ...restartButton(current.name)]);
+  }
+  // An error event without an error (a ResizeObserver's notice) is no failure.
+  window.addEventListener('error', (event) => {
+    if (run && !run.ended && event.error)
+      fail(run, event.error);
+  });
+  window.addEventListener('unhandledrejection', (event) => {
+    if (run && !run.ended)
+      fail(run, event.reason);
+  });
 
   function say(text) {
     status.replaceChildren();
@@ -91,30 +196,231 @@
     return bytes;
   }
 
+  /*
+   * The chart of value_table's rows: y against x as the program wrote them,
+   * read from its output, never computed here.  It keeps every k-th row,
+   * and k doubles whenever the points pass MOST_POINTS, so that it spans
+   * the whole table so far in bounded memory.
+   */
+  const ROW = /^(\d+)\.  x=\s*(\S+)  y=\s*(\S+) $/;
+  const MOST_POINTS = 20000;
+  const chart = document.getElementById('chart');
+  const plotArea = document.getElementById('plot');
+  const pointText = document.getElementById('point');
+  let plot = null;
+  let drawing = null;
+
+  function newTable() {
+    return { rows: 0, every: 1, rest: '', number: [], x: [], y: [], xText: [], yText: [] };
+  }
+
+  // "inf" and "nan" as printf writes them are no place on the chart.
+  function value(text) {
+    const number = Number(text);
+    return Number.isFinite(number) ? number : null;
+  }
+
+  // Takes the rows in a piece of output; true if a row was kept.
+  function takeRows(table, text) {
+    const lines = (table.rest + text).split('\n');
+    // A line is a row only from its start; a line that long is none.
+    table.rest = lines.pop().slice(-200);
+    let kept = false;
+    for (const line of lines) {
+      const row = ROW.exec(line);
+      if (!row)
+        continue;
+      table.rows++;
+      const x = value(row[2]);
+      if ((table.rows - 1) % table.every || x === null)
+        continue;
+      table.number.push(table.rows);
+      table.x.push(x);
+      table.y.push(value(row[3]));
+      table.xText.push(row[2]);
+      table.yText.push(row[3]);
+      kept = true;
+      if (table.number.length > MOST_POINTS) {
+        table.every *= 2;
+        const keep = (_, i) => (table.number[i] - 1) % table.every === 0;
+        for (const key of ['x', 'y', 'xText', 'yText', 'number'])
+          table[key] = table[key].filter(keep);
+      }
+    }
+    return kept;
+  }
+
+  function hideChart() {
+    clearTimeout(drawing);
+    drawing = null;
+    chart.hidden = true;
+    pointText.textContent = '';
+    plotArea.setAttribute('aria-valuemax', '1');
+    plotArea.setAttribute('aria-valuenow', '1');
+    plotArea.setAttribute('aria-valuetext', 'nincs pont');
+  }
+
+  // Drawn a few times a second while rows come, not for every row.
+  function drawSoon() {
+    if (!drawing)
+      drawing = setTimeout(draw, 200);
+  }
+
+  // uPlot wants its x values rising; a table with a negative step is drawn
+  // from its last row.
+  function falling(table) {
+    return table.x.length > 1 && table.x[0] > table.x[table.x.length - 1];
+  }
+
+  // The axes' numbers as plain decimals with a point, as the rows have them,
+  // not in the browser's locale; the y axis as wide as its longest number.
+  function ticks(u, values) {
+    return values.map((v) => String(Number(v.toPrecision(10))));
+  }
+  function axisWidth(u, values) {
+    return 30 + 8 * Math.max(3, ...(values || []).map((v) => v.length));
+  }
+
+  function plotSize() {
+    const width = Math.max(plotArea.clientWidth, 100);
+    return { width, height: Math.round(Math.min(320, width * 0.7)) };
+  }
+
+  function draw() {
+    drawing = null;
+    const table = run && run.table;
+    if (!table || !table.x.length)
+      return;
+    chart.hidden = false;
+    if (!plot) {
+      plot = new uPlot({
+        ...plotSize(),
+        scales: { x: { time: false } },
+        axes: [{ label: 'x', stroke: '#222', grid: { stroke: '#ddd' }, values: ticks },
+               { label: 'y', stroke: '#222', grid: { stroke: '#ddd' }, values: ticks, size: axisWidth }],
+        series: [{ label: 'x' }, { label: 'y', stroke: '#1a5fb4', width: 2 }],
+        legend: { show: false },
+        cursor: { drag: { x: false, y: false } },
+        hooks: { setCursor: [(u) => { if (u.cursor.idx != null) showPoint(u.cursor.idx); }] },
+      }, [[], []], plotArea);
+      // Only a new width is followed: the chart's own height must not feed back.
+      new ResizeObserver(() => {
+        if (plotSize().width !== plot.width)
+          requestAnimationFrame(() => plot.setSize(plotSize()));
+      }).observe(plotArea);
+    }
+    const xs = table.x.slice();
+    const ys = table.y.slice();
+    if (falling(table)) {
+      xs.reverse();
+      ys.reverse();
+    }
+    plot.setData([xs, ys]);
+    plotArea.setAttribute('aria-valuemax', String(xs.length));
+    const sampled = document.getElementById('sampled');
+    sampled.replaceChildren(table.rows + ' sor' +
+      (table.every > 1 ? `; a grafikon minden ${table.every}. sort mutatja. ` : '. '),
+      gloss(table.rows + ' rows' + (table.every > 1 ? `; the chart shows every ${table.every}th row.` : '.')));
+  }
+
+  // The point's row number, x and y as the program wrote them.
+  function showPoint(i) {
+    const table = run && run.table;
+    if (!table || i >= table.x.length)
+      return;
+    const j = falling(table) ? table.x.length - 1 - i : i;
+    const text = `${table.number[j]}. sor: x = ${table.xText[j]}, y = ${table.yText[j]}`;
+    pointText.replaceChildren(text + ' ', gloss(`row ${table.number[j]}`));
+    plotArea.setAttribute('aria-valuenow', String(i + 1));
+    plotArea.setAttribute('aria-valuetext', text);
+  }
+
+  // The points are chosen by keyboard as a slider's values.
+  plotArea.addEventListener('keydown', (event) => {
+    const n = plot ? plot.data[0].length : 0;
+    const step = { ArrowRight: 1, ArrowUp: 1, ArrowLeft: -1, ArrowDown: -1,
+                   PageUp: Math.ceil(n / 10), PageDown: -Math.ceil(n / 10) }[event.key];
+    const now = Number(plotArea.getAttribute('aria-valuenow')) - 1;
+    let i = event.key === 'Home' ? 0 : event.key === 'End' ? n - 1 : step === undefined ? null : now + step;
+    if (!n || i === null)
+      return;
+    event.preventDefault();
+    i = Math.max(0, Math.min(n - 1, i));
+    const y = plot.data[1][i];
+    plot.setCursor({ left: plot.valToPos(plot.data[0][i], 'x'), top: y === null ? 0 : plot.valToPos(y, 'y') });
+    showPoint(i);
+  });
+
   async function start(name, script) {
     // sent: the lines handed over so far; script: lines still to be typed,
-    // each when the program asks for one, from a link or a paste.
-    const current = { name, line: '', lines: [], waiting: null, ended: false, sent: [], script: script || [] };
+    // each when the program asks for one, from a link or a paste; blocked:
+    // a write waiting for the screen to catch up, with the program's resume.
+    const current = { name, line: '', lines: [], waiting: null, ended: false, sent: [], script: script || [],
+                      blocked: null, first: null, table: name === 'value_table' ? newTable() : null };
+    // Another program's run gives way, as it would to a new one in a console.
+    if (run)
+      end(run);
     run = current;
     for (const button of buttons)
       button.setAttribute('aria-pressed', String(button.dataset.program === name));
     status.removeAttribute('data-exit-status');
+    status.removeAttribute('data-stopped');
+    status.removeAttribute('data-failed');
+    peak = 0;
+    screen.dataset.unshownPeak = '0';
+    screen.dataset.waits = '0';
     document.getElementById('told').replaceChildren();
     document.getElementById('shown').hidden = true;
-    term.reset();
-    say(['Fut: ', { tag: 'code', text: name }, ' ', { gloss: true, text: 'running' }]);
+    hideChart();
+    // What the last run wrote may not all be shown yet: the screen is then
+    // cleared after it (ESC c resets the terminal).  The first line is
+    // marked, to tell when the scrollback has dropped it.
+    if (unshown) {
+      toScreen('\x1bc', () => {
+        if (run === current)
+          current.first = term.registerMarker(0);
+      });
+    } else {
+      term.reset();
+      current.first = term.registerMarker(0);
+    }
+    say(['Fut: ', { tag: 'code', text: name }, ' ', { gloss: true, text: 'running' }, ' ',
+         { tag: 'button', id: 'stop', text: 'Leállítás', click: () => stopByButton(current) },
+         ' ', { gloss: true, text: 'stop' }]);
     term.focus();
 
-    const factory = await loadScript(name);
-    if (run !== current)
+    let factory;
+    try {
+      factory = await loadScript(name);
+    } catch (error) {
+      return fail(current, error);
+    }
+    if (current.ended)
       return;
     factory({
       wasmBinary: inlinedWasm(name),
-      writeOutput(fd, bytes) {
-        if (run === current)
-          term.write(decoder.decode(bytes));
+      writeOutput(fd, bytes, resume) {
+        if (current.ended)
+          return true;
+        const text = decode(bytes);
+        if (current.table && takeRows(current.table, text))
+          drawSoon();
+        if (unshown > LOW_WATER && unshown + text.length > HIGH_WATER) {
+          current.blocked = { text, resume };
+          screen.dataset.waits = String(Number(screen.dataset.waits) + 1);
+          return true;
+        }
+        try {
+          toScreen(text);
+        } catch (error) {
+          fail(current, error);
+          return true;
+        }
+        return false;
       },
       readInput(deliver) {
+        if (current.ended)
+          return;
         if (current.lines.length)
           return deliver(current.lines.shift());
         current.waiting = deliver;
@@ -122,26 +428,33 @@
           typeLine(current.script.shift());
       },
       onExit(code) {
-        current.ended = true;
-        if (run !== current)
+        if (current.ended)
           return;
-        status.dataset.exitStatus = String(code);
-        say([
-          'A program véget ért, kilépési kód: ' + code + '. ',
-          { gloss: true, text: 'The program has ended, exit status ' + code + '.' },
-          ' ',
-          { tag: 'button', id: 'restart', text: 'Újraindítás', click: () => start(name) },
-          ' ',
-          { gloss: true, text: 'start again' },
-        ]);
+        end(current);
+        // Said once the screen shows the program's last line.
+        toScreen('', () => {
+          if (run !== current)
+            return;
+          status.dataset.exitStatus = String(code);
+          say([
+            'A program véget ért, kilépési kód: ' + code + '. ',
+            { gloss: true, text: 'The program has ended, exit status ' + code + '.' },
+            ' ', ...restartButton(name),
+          ]);
+        });
       },
+      onAbort: (what) => fail(current, what),
       // The runtime's own messages, such as a failure to load, are not the program's.
       print: (text) => console.log(text),
       printErr: (text) => console.error(text),
-    }).catch((error) => {
-      if (run === current)
-        say(['Hiba: ' + error + ' ', { gloss: true, text: 'error' }]);
-    });
+    }).catch((error) => fail(current, error));
+  }
+
+  function stopByButton(current) {
+    stop(current);
+    const again = document.getElementById('restart');
+    if (again)
+      again.focus();
   }
 
   // Typing as on a console: the line is echoed and edited here, and only
@@ -149,7 +462,7 @@
   function typeKeys(data) {
     for (const letter of data) {
       if (letter === '\r') {
-        term.write('\r\n');
+        toScreen('\r\n');
         run.sent.push(run.line);
         const bytes = new Uint8Array(encode(run.line + '\n'));
         run.line = '';
@@ -162,11 +475,11 @@
       } else if (letter === '\x7f' || letter === '\b') {
         if (run.line) {
           run.line = run.line.slice(0, -1);
-          term.write('\b \b');
+          toScreen('\b \b');
         }
       } else if (letter >= ' ' || letter === '\t') {
         run.line += letter;
-        term.write(letter);
+        toScreen(letter);
       }
     }
   }
@@ -179,6 +492,8 @@
   term.onData((data) => {
     if (!run || run.ended)
       return;
+    if (data.includes('\x03'))
+      return stop(run);
     // Several lines at once (a paste) are typed one by one as the program
     // asks for them, each after its prompt, as a console shows typed-ahead
     // lines taken in turn; the first goes to the line being typed.
@@ -224,13 +539,20 @@
       start(shared.name, shared.lines);
   }
 
-  // The screen's whole text, scrolled-off lines included, as the letters shown.
+  // The screen's whole text, scrolled-off lines included, as the letters
+  // shown; where the scrollback has dropped the run's first lines, the first
+  // line says so.
   function screenText() {
     const buffer = term.buffer.active;
     const lines = [];
     for (let i = 0; i < buffer.length; i++)
       lines.push(buffer.getLine(i).translateToString(true));
-    return lines.join('\n').replace(/\n+$/, '') + '\n';
+    const text = lines.join('\n').replace(/\n+$/, '') + '\n';
+    if (!run.first || !run.first.isDisposed)
+      return text;
+    return `[A futás első sorai kimaradtak: a terminál csak az utolsó ${buffer.length} sort őrzi meg.` +
+           ` The first lines of the run are left out: the terminal keeps only the last ${buffer.length} lines.]\n` +
+           text;
   }
 
   const shown = document.getElementById('shown');

@@ -2,7 +2,8 @@
 # web.sh ZIP SINGLE NODE_MODULES WORK LICENSE FILES - the page's release files
 # as a teacher gets them.  The ZIP, unpacked into a fresh WORK, holds one
 # folder with exactly FILES (unpack_zip.cmake), LICENSE's bytes among them;
-# it and the single file carry xterm.js's licence notice.  Then the browser
+# it and the single file carry the licence notices of xterm.js and uPlot,
+# and the single file inlines uPlot for the chart.  Then the browser
 # test (tests/wasm/browser.js) serves the unpacked folder, and opens the
 # single file from disk and from a server.
 set -euo pipefail
@@ -23,6 +24,12 @@ for file in "$folder/LICENSE.xterm.js" "$single"; do
 	grep -q 'Permission is hereby granted' "$file" && grep -q 'The xterm.js authors' "$file" ||
 		fail "$file does not carry xterm.js's licence notice"
 done
+for file in "$folder/LICENSE.uPlot" "$single"; do
+	grep -q 'Permission is hereby granted' "$file" && grep -q 'Copyright (c) [0-9]* Leon Sorokin' "$file" ||
+		fail "$file does not carry uPlot's licence notice"
+done
+grep -q '<!-- uPlot, the script below:' "$single" && grep -q 'https://github.com/leeoniya/uPlot' "$single" ||
+	fail "$single does not carry uPlot"
 
 mkdir -p "$work/screenshots"
 node "$(dirname "$0")/../wasm/browser.js" "$folder" "$single" "$modules" \

@@ -2,11 +2,12 @@
  * browser - types into the terminal page in headless Chromium and checks what
  * the terminal shows, as a person at the page would see it.
  *
- * usage: node browser.js PAGE_DIR SINGLE_FILE NODE_MODULES OUT_DIR [CHROMIUM]
+ * usage: node browser.js [--soak] PAGE_DIR SINGLE_FILE NODE_MODULES OUT_DIR [CHROMIUM]
  *
  * The page is served from PAGE_DIR by python3 -m http.server, and the same
  * page in one file, SINGLE_FILE, is opened from disk; puppeteer-core
  * comes from NODE_MODULES; a screenshot of each scenario goes to OUT_DIR.
+ * --soak runs only the long table, to its end, on the served page.
  */
 'use strict';
 
@@ -15,7 +16,8 @@ const fs = require('fs');
 const path = require('path');
 const { pathToFileURL } = require('url');
 
-const [pageDir, singleFile, nodeModules, outDir, chromium = '/usr/bin/chromium'] = process.argv.slice(2);
+const soak = process.argv[2] === '--soak';
+const [pageDir, singleFile, nodeModules, outDir, chromium = '/usr/bin/chromium'] = process.argv.slice(soak ? 3 : 2);
 const puppeteer = require(path.resolve(nodeModules, 'puppeteer-core'));
 
 const TIMEOUT = 10000;   // ms to wait for text that must come
@@ -82,8 +84,8 @@ async function waits(page) {
     throw new Failure(`expected the program to wait, but it ended with status ${status}`);
 }
 
-async function ends(page, status) {
-  const deadline = Date.now() + TIMEOUT;
+async function ends(page, status, timeout = TIMEOUT) {
+  const deadline = Date.now() + timeout;
   let seen;
   while ((seen = await exitStatus(page)) === undefined && Date.now() < deadline)
     await new Promise((r) => setTimeout(r, 50));
@@ -209,6 +211,7 @@ async function policed(page, problems) {
 async function play(page, problems, scenarios) {
   let failed = 0;
   for (const [name, scenario] of Object.entries(scenarios)) {
+    const from = Date.now();
     try {
       try {
         await scenario(page);
@@ -219,7 +222,7 @@ async function play(page, problems, scenarios) {
       }
       if (problems.length)
         throw new Failure(`the page reported: ${problems.join('; ')}`);
-      console.log(`${name}: passed`);
+      console.log(`${name}: passed in ${((Date.now() - from) / 1000).toFixed(1)} s`);
     } catch (error) {
       failed++;
       console.log(`${name}: ${error instanceof Failure ? error.message : error.stack}`);
@@ -423,6 +426,151 @@ async function phone(page) {
     throw new Failure(`buttons too small to touch: ${JSON.stringify(small)}`);
 }
 
+// --- Long tables: flow control, stop, the chart ------------------------------
+
+const until = (page, test, timeout = TIMEOUT) => page.waitForFunction(test, { timeout, polling: 50 });
+const running = (page) => until(page, () => /^\d+\.  x=/m.test(document.querySelector('#terminal .xterm-rows').textContent
+  .replace(/\u00a0/g, ' ')));
+
+// A table of count rows, typed in by its address; x counts up from 0 by 1.
+const tableOf = (url, count) => `${url}#value_table:0,${count},1`;
+
+// However long the table, the terminal never holds more output not yet shown
+// than the page's high-water mark: the program waits for the screen.
+async function flowControlled(page, url, count, timeout) {
+  await page.goto(tableOf(url, count));
+  await until(page, () => document.querySelector('#terminal .xterm-rows').textContent.includes('Nyomj egy karaktert'),
+              timeout);
+  const last = `${count}.  x= ${(count - 1).toFixed(4).padStart(8)}`;
+  const copied = await given(page, '#copy');
+  const lines = copied.split('\n');
+  if (!/^\[A futás első sorai kimaradtak/.test(lines[0]) || !copied.includes(last) || !copied.endsWith(CLOSING + '\n'))
+    throw new Failure(`the copied text starts ${JSON.stringify(lines[0])} and ends ${JSON.stringify(lines.slice(-4))}`);
+  if (lines.length < 10000)
+    throw new Failure(`the copy holds ${lines.length} lines: the scrollback is below 10 000`);
+  await page.focus('#terminal textarea');
+  await type(page, 'x\n');
+  await ends(page, 0);
+  const [high, peak, waits] = await page.$eval('#terminal', (t) => [t.dataset.highWater, t.dataset.unshownPeak, t.dataset.waits]
+    .map(Number));
+  // The program must have waited, or the figure says nothing.
+  if (!(peak <= high) || !(waits > 0) || !(peak > high / 2))
+    throw new Failure(`${peak} characters not yet shown at most, high-water mark ${high}, ${waits} waits`);
+}
+
+// Ctrl+C or the stop button ends a table of 2 147 483 647 rows within a second.
+async function stopped(page, how) {
+  await running(page);
+  const from = Date.now();
+  await how();
+  await until(page, () => document.getElementById('status').dataset.stopped === 'true', 1000)
+    .catch(() => { throw new Failure(`not stopped ${Date.now() - from} ms after ${how.name}`); });
+  const said = await page.$eval('#status', (element) => element.textContent);
+  if (!said.includes('A program leállítva.') || !said.includes('Újraindítás') || /kód|status \d/.test(said) ||
+      await exitStatus(page) !== undefined)
+    throw new Failure(`the status says: ${said}`);
+  // What was on its way is shown, then nothing more comes.
+  await new Promise((r) => setTimeout(r, 300));
+  const before = await screen(page);
+  await new Promise((r) => setTimeout(r, QUIET));
+  if (await screen(page) !== before)
+    throw new Failure(`the table goes on after ${how.name}`);
+}
+
+function longTables(url) {
+  return {
+    'flow-control': (page) => flowControlled(page, url, 200000, 30000),
+    'stop': async (page) => {
+      await page.goto(tableOf(url, 2147483647));
+      await stopped(page, async function ctrlC() {
+        await page.keyboard.down('Control');
+        await page.keyboard.press('c');
+        await page.keyboard.up('Control');
+      });
+      await page.click('#restart');
+      await expect(page, 'kezdő érték = ');
+      await type(page, '0\n2147483647\n1\n');
+      await stopped(page, function button() { return page.click('#stop'); });
+      // Focus moves to the restart button, which Enter presses.
+      await page.keyboard.press('Enter');
+      await expect(page, 'kezdő érték = ');
+      // Another program ends the table and has the screen, without the chart.
+      await page.goto(tableOf(url, 2147483646));
+      await running(page);
+      await page.click('button[data-program="triangle_test"]');
+      const shown = await expect(page, 'a = ');
+      if (shown !== 'a =' || !await page.$eval('#chart', (chart) => chart.hidden))
+        throw new Failure(`triangle_test starts on:\n${shown}\nwith the chart ${await page.$eval('#chart', (c) => c.hidden ? 'hidden' : 'shown')}`);
+    },
+    // A write the terminal refuses ends the run with a word in the status.
+    'refused-write': async (page) => {
+      await page.goto(url + '#value_table');
+      await expect(page, 'kezdő érték = ');
+      await page.evaluate(() => {
+        window.write = Terminal.prototype.write;
+        Terminal.prototype.write = function (data, done) {
+          if (data.includes('x='))
+            throw new Error('refused');
+          return window.write.call(this, data, done);
+        };
+      });
+      await type(page, '0\n1\n0.25\n');
+      await until(page, () => document.getElementById('status').dataset.failed === 'true');
+      await page.evaluate(() => { Terminal.prototype.write = window.write; });
+      const said = await page.$eval('#status', (element) => element.textContent);
+      if (!said.includes('A futás hibával megszakadt (Error: refused)') || !said.includes('Újraindítás'))
+        throw new Failure(`the status says: ${said}`);
+    },
+  };
+}
+
+// The chart holds the points the program wrote, each with its row number,
+// x and y as written, chosen by keyboard or under the pointer.
+async function chart(page, url) {
+  await page.goto(url + '#value_table:0,1,0.25');
+  await startsWithTable(page);
+  await until(page, () => !document.getElementById('chart').hidden &&
+                          document.getElementById('plot').getAttribute('aria-valuemax') === '4');
+  const chosen = [];
+  await page.focus('#plot');
+  for (const key of ['Home', 'ArrowRight', 'ArrowRight', 'ArrowRight', 'ArrowRight']) {
+    await page.keyboard.press(key);
+    chosen.push(await page.$eval('#plot', (plot) => plot.getAttribute('aria-valuetext')));
+  }
+  const rows = TABLE.split('\n').filter((line) => /^\d\./.test(line))
+    .map((row) => row.replace(/^(\d)\.  x=\s*(\S+)  y=\s*(\S+)$/, '$1. sor: x = $2, y = $3'));
+  const expected = [...rows, rows[3]];
+  if (chosen.join('\n') !== expected.join('\n'))
+    throw new Failure(`the keyboard chooses:\n${chosen.join('\n')}\nexpected:\n${expected.join('\n')}`);
+  // x runs from 0 to 0.75 across the plot: 0.5 is two thirds of the way.
+  await page.$eval('#chart', (element) => element.scrollIntoView());
+  const over = await page.$eval('#plot .u-over', (element) => JSON.parse(JSON.stringify(element.getBoundingClientRect())));
+  await page.mouse.move(over.x + over.width * 2 / 3, over.y + over.height / 2);
+  const pointed = await page.$eval('#point', (element) => element.textContent);
+  if (!pointed.startsWith(rows[2]))
+    throw new Failure(`under the pointer: ${pointed}, expected ${rows[2]}`);
+}
+
+// On a phone the chart fits the screen, below the terminal.
+async function chartOnPhone(page, url) {
+  await page.goto(url + '#value_table:-1,1,0.25');
+  await expect(page, CLOSING);
+  await until(page, () => document.getElementById('plot').getAttribute('aria-valuemax') === '8');
+  await page.$eval('#chart', (element) => element.scrollIntoView());
+  const [wide, right] = await page.evaluate(() => [document.documentElement.scrollWidth,
+    document.getElementById('chart').getBoundingClientRect().right]);
+  if (wide > 390 || right > 390)
+    throw new Failure(`at a 390 pixel viewport the page is ${wide} pixels wide, the chart ends at ${right}`);
+}
+
+// The soak: a table of 1 200 000 rows, some 50 MB, runs to its end.
+async function soakTable(page, url) {
+  const from = Date.now();
+  await flowControlled(page, url, 1200000, 600000);
+  const seconds = (Date.now() - from) / 1000;
+  console.log(`soak: 1200000 rows in ${seconds.toFixed(1)} s, ${Math.round(1200000 / seconds)} rows a second`);
+}
+
 async function main() {
   const { server, url } = await serve(pageDir);
   const browser = await puppeteer.launch({
@@ -433,6 +581,11 @@ async function main() {
   let failed = 0;
   try {
     const served = await open(browser, url, (address) => address.startsWith(url), false);
+    if (soak) {
+      await browser.defaultBrowserContext().overridePermissions(url.replace(/\/$/, ''),
+        ['clipboard-read', 'clipboard-write', 'clipboard-sanitized-write']);
+      return await play(served.page, served.problems, { 'soak': () => soakTable(served.page, url) }) ? 1 : 0;
+    }
     failed += await play(served.page, served.problems, {
       'accessible-before': () => accessible(served.page),
       ...SCENARIOS,
@@ -460,7 +613,20 @@ async function main() {
         await startsWithTable(page);
         await keyboard(page);
       },
+      ...longTables(url),
+      'chart': async (page) => {
+        // A projector's width, where the chart stands beside the terminal.
+        await page.setViewport({ width: 1280, height: 800 });
+        await chart(page, url);
+      },
+      'accessible-chart': async (page) => {
+        if (await page.$eval('#chart', (element) => element.hidden))
+          throw new Failure('the chart is not on the page');
+        await accessible(page);
+        await page.setViewport({ width: 1000, height: 800 });
+      },
       'phone': phone,
+      'chart-phone': (page) => chartOnPhone(page, url),
     });
     await served.page.close();
 
@@ -470,6 +636,7 @@ async function main() {
     const single = await open(browser, file, (address) => address === file, true);
     failed += await play(single.page, single.problems, {
       'single-file': SCENARIOS.value_table,
+      'single-file-chart': () => chart(single.page, file),
       'single-file-policy': () => policed(single.page, single.problems),
     });
     await single.page.close();

@@ -7,15 +7,20 @@
  * their descriptors 0, 1 and 2 are served here instead, byte for byte.
  *
  * Whoever runs a program may pass, on the module object:
- *   writeOutput(fd, bytes)   takes what the program writes (a Uint8Array of its own);
+ *   writeOutput(fd, bytes, resume)
+ *                            takes what the program writes (a Uint8Array of its
+ *                            own); returns true if the program is to wait until
+ *                            resume() is called, as a console's program waits
+ *                            while the screen is behind;
  *   readInput(deliver)       calls deliver(bytes) with the next input, at once or
  *                            later, and deliver(empty array) at the end of input.
  * Without them (under Node) the process's own descriptors are read and written.
- * A read that has to wait suspends the program with Asyncify, so a page stays
- * responsive while a program waits for its line.
+ * A read or a write that has to wait suspends the program with Asyncify, so a
+ * page stays responsive while a program waits.  A program that is never
+ * resumed has ended there: that is how a page stops one.
  */
 mergeInto(LibraryManager.library, {
-  $WasmStdio__deps: ['$ERRNO_CODES'],
+  $WasmStdio__deps: ['$ERRNO_CODES', '$Asyncify'],
   $WasmStdio: {
     // Input taken from readInput that the program has not read yet.
     pending: null,
@@ -45,6 +50,30 @@ mergeInto(LibraryManager.library, {
       return 0;
     },
 
+    // Suspends the program until startAsync's wakeUp is called; returns what
+    // wakeUp was given.
+    suspend: function(startAsync) {
+      var result = Asyncify.handleSleep(startAsync);
+      /*
+       * Once the program has waited, its main no longer returns to the
+       * runtime, which took the wait for the end: main's real end, after the
+       * last wait, is made the exit here, so that output is flushed and
+       * onExit called.
+       */
+      if (Asyncify.state === Asyncify.State.Unwinding && !Asyncify.asyncPromiseHandlers) {
+        Asyncify.whenDone().then(function(status) {
+          try {
+            exit(status);
+          } catch (e) {
+            // The runtime ends a program by throwing its exit status.
+            if (!(e instanceof ExitStatus))
+              throw e;
+          }
+        });
+      }
+      return result;
+    },
+
     nodeRead: function(deliver) {
       var fs = require('fs');
       var buffer = new Uint8Array(4096);
@@ -69,9 +98,14 @@ mergeInto(LibraryManager.library, {
   fd_write__postset: '',
   fd_write__sig: 'iiiii',
   fd_write: function(fd, iov, iovcnt, pnum) {
+    // Run again, from here, when the program resumes after a wait; the
+    // memory is the same then, so the bytes are too.
     var total = 0;
     for (var i = 0; i < iovcnt; i++)
       total += HEAPU32[(iov + 8 * i + 4) >> 2];
+    HEAPU32[pnum >> 2] = 0;
+    if (fd !== 1 && fd !== 2)
+      return ERRNO_CODES.EBADF;
     var bytes = new Uint8Array(total);
     var at = 0;
     for (var i = 0; i < iovcnt; i++) {
@@ -81,20 +115,22 @@ mergeInto(LibraryManager.library, {
       at += len;
     }
     var error = 0;
-    if (fd !== 1 && fd !== 2)
-      error = ERRNO_CODES.EBADF;
-    else if (Module['writeOutput'])
-      Module['writeOutput'](fd, bytes);
-    else
+    if (Module['writeOutput']) {
+      WasmStdio.suspend(function(wakeUp) {
+        if (!Module['writeOutput'](fd, bytes, function() { wakeUp(0); }))
+          wakeUp(0);
+      });
+    } else {
       error = WasmStdio.nodeWrite(fd, bytes);
+    }
     HEAPU32[pnum >> 2] = error ? 0 : total;
     return error;
   },
 
-  fd_read__deps: ['$WasmStdio', '$Asyncify'],
+  fd_read__deps: ['$WasmStdio'],
   fd_read__sig: 'iiiii',
   fd_read: function(fd, iov, iovcnt, pnum) {
-    var result = Asyncify.handleSleep(function(wakeUp) {
+    return WasmStdio.suspend(function(wakeUp) {
       // Fills the program's buffers from pending input; the memory is the
       // same after a wait, so this may run then as well.
       function deliver(bytes, error) {
@@ -121,23 +157,6 @@ mergeInto(LibraryManager.library, {
       else
         WasmStdio.nodeRead(deliver);
     });
-    /*
-     * Once the program has waited, its main no longer returns to the runtime,
-     * which took the wait for the end: main's real end, after the last wait,
-     * is made the exit here, so that output is flushed and onExit called.
-     */
-    if (Asyncify.state === Asyncify.State.Unwinding && !Asyncify.asyncPromiseHandlers) {
-      Asyncify.whenDone().then(function(status) {
-        try {
-          exit(status);
-        } catch (e) {
-          // The runtime ends a program by throwing its exit status.
-          if (!(e instanceof ExitStatus))
-            throw e;
-        }
-      });
-    }
-    return result;
   },
 
   // The C library moves a stream back over input it read ahead but left
