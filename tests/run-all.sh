@@ -143,7 +143,8 @@ suite_wasm_node() {
 	bash tests/wasm/node.sh "$(sized 100 400)" "$(sized 50 200)"
 }
 suite_browser() {
-	bash tests/wasm/browser.sh
+	bash tests/wasm/browser.sh || return
+	[ "$level" != soak ] || bash tests/wasm/browser.sh --soak
 }
 
 suite_coverage() {
