@@ -160,6 +160,7 @@ def main():
                 sums = build_and_hash()
                 if sums is None:
                     counts["uncompiled"] += 1
+                    print(f"{name}:{number}: {what}: did not compile", flush=True)
                     continue
                 counts["made"] += 1
                 seen = [c for c in cases if any(sums[t] != baseline[t] and re.search(WATCHED[t], c)
