@@ -10,7 +10,7 @@ changed, up to the first failure.  Prints every survivor and the figures.
 usage: mutate.py [--soft] [--suite quick|rows|extended] [--files FILE...] [--every N]
                  [--scale N] [--dir DIR]
 """
-import argparse, hashlib, os, re, shutil, subprocess, sys, time
+import argparse, hashlib, os, re, shutil, signal, subprocess, sys, time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 PROGRAMS = ["value_table", "triangle_test", "reciprocal_sum", "tab_pattern"]
@@ -89,6 +89,10 @@ def main():
     ap.add_argument("--dir", default="build-mutation", help="its copy and builds, for runs side by side")
     ap.add_argument("--scale", default="10", help="RUN_ALL_SCALE for the longest cases (1: in full)")
     args = ap.parse_args()
+    # ^C, even where a shell started it ignoring that, and a kill unwind too:
+    # the mutated copy is put back and the running build or cases are ended.
+    signal.signal(signal.SIGINT, signal.default_int_handler)
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
     for tool in ("cmake", "ninja", "ctest", "objcopy"):
         if not shutil.which(tool):
             print(f"SKIPPED: {tool} is not installed (Debian package "
@@ -104,7 +108,7 @@ def main():
         src, dst = os.path.join(ROOT, f), os.path.join(tree, f)
         if os.path.isfile(src) and (not os.path.exists(dst) or open(src, "rb").read() != open(dst, "rb").read()):
             os.makedirs(os.path.dirname(dst), exist_ok=True)
-            shutil.copy2(src, dst)
+            shutil.copyfile(src, dst)  # a new time, so that ninja rebuilds it
     env = dict(os.environ, RUN_ALL_SCALE=args.scale)
     out, status = run(["cmake", "-S", tree, "-B", build, "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Release",
                        f"-DSOFT_EXTENDED={'ON' if args.soft else 'OFF'}"], env=env)
@@ -135,7 +139,9 @@ def main():
     start = time.time()
     baseline = build_and_hash()
     cases = run(["ctest", "--test-dir", build, "-N"])[0]
-    cases = [c for c in re.findall(r"Test +#\d+: (\S+)", cases) if re.search(SUITES[args.suite], c)]
+    # Only the cases a mutant can run: the others see none of the mutated code.
+    cases = [c for c in re.findall(r"Test +#\d+: (\S+)", cases) if re.search(SUITES[args.suite], c)
+             and any(re.search(WATCHED[t], c) for t in targets)]
     t0 = time.time()
     out, status = ctest(cases, 600)
     if baseline is None or status != 0:
