@@ -103,12 +103,12 @@ def waits(proc):
     return proc.poll() is None
 
 
-def lost_output(program, name, redirect, reason):
+def lost_output(program, name, redirect, reason, wrapper="", stdout=None, env=None):
     """The whole dialogue still runs, the closing pause still waits, and the
     status and one line on standard error tell that the output was lost."""
     d = PROGRAMS[name]
-    proc = subprocess.Popen(["sh", "-c", 'exec "$0" ' + redirect, program],
-                            stdin=subprocess.PIPE, stderr=subprocess.PIPE)
+    proc = subprocess.Popen(["sh", "-c", "exec " + wrapper + ' "$0" ' + redirect, program],
+                            stdin=subprocess.PIPE, stdout=stdout, stderr=subprocess.PIPE, env=env)
     proc.stdin.write(d["answers"])
     proc.stdin.flush()
     if not waits(proc):
@@ -142,6 +142,24 @@ def case_stdout_closed(program, name):
 
 def case_stdout_full(program, name):
     lost_output(program, name, ">/dev/full", b"No space left on device")
+
+
+def case_stdout_full_unbuffered(program, name):
+    """Unbuffered, as msvcrt leaves it on a console, a write fails inside
+    printf and no flush fails after it: its reason must be kept all the same."""
+    # stdbuf preloads its library, which AddressSanitizer would refuse.
+    env = dict(os.environ, ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") + ":verify_asan_link_order=0")
+    lost_output(program, name, ">/dev/full", b"No space left on device", "stdbuf -o0", env=env)
+
+
+def case_stdout_sealed(program, name):
+    """A file sealed against writing refuses them with errno 1, EPERM: a
+    reason like any other, not to be taken for none."""
+    import fcntl
+    fd = os.memfd_create("sealed", os.MFD_ALLOW_SEALING)
+    fcntl.fcntl(fd, fcntl.F_ADD_SEALS, fcntl.F_SEAL_WRITE)
+    with open(fd, "wb") as sealed:
+        lost_output(program, name, "", b"Operation not permitted", stdout=sealed)
 
 
 def case_letters_line(program, name):
@@ -179,6 +197,8 @@ CASES = {
     "stdin-closed": case_stdin_closed,
     "stdout-closed": case_stdout_closed,
     "stdout-full": case_stdout_full,
+    "stdout-full-unbuffered": case_stdout_full_unbuffered,
+    "stdout-sealed": case_stdout_sealed,
     "letters-line": case_letters_line,
     "million-digits": case_million_digits,
     "pause-40-digits": case_pause_40_digits,

@@ -10,9 +10,21 @@
 # widened: the pipe is widened to 1 MiB (or as far as pipe-max-size allows)
 # once the rows fill a block, and left as it came for a few rows.
 #
-# usage: pipe.sh VALUE_TABLE reader-gone|widened
+# largest-count: start 0, end 2147483647, step 1, the largest count there
+# is: its count line and the first rows must come, and then the reader goes.
+#
+# usage: pipe.sh VALUE_TABLE reader-gone|widened|largest-count
 set -uo pipefail
 program=$1
+
+if [ "$2" = largest-count ]; then
+	expected=$(mktemp)
+	trap 'rm -f "$expected"' EXIT
+	printf 'kezd\365 \351rt\351k = v\351g \351rt\351k = l\351p\351sk\366z = l\351p\351sek sz\341ma = 2147483647\n------------------------\n1.  x=   0.0000  y=  8.0000 \n2.  x=   1.0000  y= 13.0000 \n3.  x=   2.0000  y= 22.0000 \n' >"$expected"
+	printf '0\n2147483647\n1\nx\n' | timeout 60 "$program" | head -c "$(wc -c <"$expected")" |
+		cmp - "$expected"
+	exit "${PIPESTATUS[3]}"
+fi
 
 if [ "$2" = widened ]; then
 	exec python3 - "$program" <<'PY'
