@@ -140,7 +140,7 @@ suite_aarch64() {
 # The programs built to WebAssembly, every case under Node, then the page in
 # headless Chromium, typed into as a user would.
 suite_wasm_node() {
-	bash tests/wasm/node.sh "$(sized 40 400)" "$(sized 20 200)"
+	bash tests/wasm/node.sh "$(sized 100 400)" "$(sized 50 200)"
 }
 suite_browser() {
 	bash tests/wasm/browser.sh || return

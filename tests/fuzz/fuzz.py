@@ -245,11 +245,13 @@ def main():
     failures = []
     done = 0
     next_index = 0
-    batch = 200
     with multiprocessing.Pool(args.jobs) as pool:
         # Runs that were cut short do not count: draw more until RUNS have ended.
         while done < args.runs:
             want = args.runs - done
+            # No more runs than are wanted: a batch runs to its end, and under
+            # an emulator a run costs a second.
+            batch = min(200, -(-want // args.jobs))
             jobs = []
             for _ in range(max(args.jobs, (want + batch - 1) // batch)):
                 jobs.append((args.build, args.seed, range(next_index, next_index + batch),

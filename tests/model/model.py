@@ -327,7 +327,8 @@ def main():
                     help="runs a program built for another CPU, such as qemu-aarch64")
     args = ap.parse_args()
     started = time.monotonic()
-    chunk = 100
+    # Every worker busy, however few the cases.
+    chunk = max(1, min(100, -(-args.cases // args.jobs)))
     jobs = [(args.build, args.seed, range(i, min(i + chunk, args.cases)), shlex.split(args.emulator))
             for i in range(0, args.cases, chunk)]
     cases = {"value_table": 0, "triangle_test": 0}
