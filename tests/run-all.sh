@@ -181,6 +181,7 @@ all_suites=(
 	soft_extended 1 600 bare "software extended type"
 	wasm_node 1 900 tools "WebAssembly under Node"
 	browser 1 600 tools "web page in Chromium"
+	coverage 1 600 tools "coverage"
 	rows_fuzz 1 300 tools "row formatter fuzzing"
 	fresh_machine 2 300 tools "fresh machine"
 	windows_i686 2 900 tools "Windows i686"
@@ -188,7 +189,6 @@ all_suites=(
 	release 2 1800 tools "release packages"
 	extended_fuzz 2 300 tools "extended type fuzzing"
 	aarch64 2 600 tools "64-bit ARM"
-	coverage 2 600 tools "coverage"
 )
 w=5
 
