@@ -184,7 +184,7 @@ all_suites=(
 	coverage 1 600 tools "coverage"
 	rows_fuzz 1 300 tools "row formatter fuzzing"
 	fresh_machine 2 300 tools "fresh machine"
-	windows_i686 2 900 tools "Windows i686"
+	windows_i686 2 1200 tools "Windows i686"
 	windows_x86_64 2 600 tools "Windows x86-64"
 	release 2 1800 tools "release packages"
 	extended_fuzz 2 300 tools "extended type fuzzing"
