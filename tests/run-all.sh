@@ -6,8 +6,7 @@
 # usage: run-all.sh [--soak] [SUITE...]   the suites named (default: all of them)
 #
 # The full level, the default, runs every suite at a size chosen by what it
-# catches, so that the whole command ends in minutes on the slowest machine we
-# run on; --soak runs the same suites with the large random runs of a release
+# catches; --soak runs the same suites with the large random runs of a release
 # (ten times the cases or more, longer fuzzing, the release built twice).
 #
 # A suite whose tool is missing ends with status 77 and a line "SKIPPED: why"
