@@ -1,10 +1,12 @@
 #!/bin/sh
 # wine.sh - runs a Windows build's tests under Wine, with a Wine prefix of its own.
 #
-# usage: wine.sh ARCH DIR init              sets up DIR once: the runner and the prefix
+# usage: wine.sh ARCH DIR init              sets up DIR once (the runner and the
+#                                           prefix), and starts its server
 #        wine.sh ARCH DIR gate COMMAND...   runs COMMAND, or says why it is skipped
 #        wine.sh ARCH DIR run PROGRAM.exe   runs PROGRAM.exe under Wine
-#        wine.sh ARCH DIR stop              ends every process of the prefix
+#        wine.sh ARCH DIR stop              ends every process of the prefix, the
+#                                           server too
 #
 # ARCH is x86_64 (run by 64-bit Wine) or i686 (32-bit Wine, itself run by
 # qemu-i386, since the kernel here cannot start 32-bit Linux programs).
@@ -87,9 +89,20 @@ stop_prefix() {
 	done
 }
 
+# serve: keeps the prefix's server up until stop.  A run that finds none
+# starts its own, which reads the prefix's registry and writes it back as the
+# run ends: half a second more a run.  (Status 2: one is up already.)
+serve() {
+	"$lib/wineserver" -p </dev/null >/dev/null 2>&1 || [ $? -eq 2 ]
+}
+
 case $mode in
 init)
-	[ -e "$dir/ready" ] && exit 0
+	if [ -e "$dir/ready" ]; then
+		wine_env
+		serve
+		exit 0
+	fi
 	mkdir -p "$dir"
 	rm -rf "$dir/unavailable" "$prefix"
 	wine_env
@@ -129,6 +142,7 @@ init)
 	done
 	stop_prefix
 	touch "$dir/ready"
+	serve
 	;;
 gate)
 	if [ -e "$dir/ready" ]; then
