@@ -221,7 +221,7 @@ lane() {
 		id=${all_suites[i]}
 		[ "${all_suites[i + 1]}" = "$1" ] && [[ $wanted == *" $id "* ]] || continue
 		limit=${RUN_ALL_TIMEOUT:-$((${all_suites[i + 2]} * $(sized 1 10)))}
-		path=$PATH
+		path=$python:$PATH
 		[ "${all_suites[i + 3]}" = tools ] || path=$bare
 		started=$SECONDS status=0
 		PATH=$path RUN_ALL_SUITE=$id.$$ timeout -k 10 "$limit" bash "$self" --suite "$id" \
@@ -250,6 +250,14 @@ for ((i = 0; i < ${#all_suites[@]}; i += w)); do
 		break
 	fi
 done
+# Debian's python3 before any other, as on the bare suites' PATH: a python3
+# found first may be a version manager's shim (pyenv's), which takes a third
+# of a second to start one.  The emscripten compiler, CMake's FindPython and
+# the case drivers start it thousands of times.
+python=$PWD/build-prerequisites/python
+rm -rf "$python"
+mkdir -p "$python"
+[ ! -x /usr/bin/python3 ] || ln -s /usr/bin/python3 "$python/python3"
 rm -rf build-wine
 logs=$(mktemp -d)
 trap 'rm -rf "$logs"' EXIT
