@@ -5,7 +5,8 @@
 # it and the single file carry the licence notices of xterm.js and uPlot,
 # and the single file inlines uPlot for the chart.  Then the browser
 # test (tests/wasm/browser.js) serves the unpacked folder, and opens the
-# single file from disk and from a server.
+# single file from disk and from a server; below the soak level, it runs on
+# the folder only the programs' dialogues, axe-core and the page's policy.
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
 # Without Emscripten and npm the release makes no page.
@@ -32,5 +33,9 @@ grep -q '<!-- uPlot, the script below:' "$single" && grep -q 'https://github.com
 	fail "$single does not carry uPlot"
 
 mkdir -p "$work/screenshots"
-node "$(dirname "$0")/../wasm/browser.js" "$folder" "$single" "$modules" \
+# Below the soak level, the page's own scenarios are the browser suite's, on
+# the page built from the same sources: here, what the packages change.
+brief=(--brief)
+[ "${RUN_ALL_LEVEL:-}" != soak ] || brief=()
+node "$(dirname "$0")/../wasm/browser.js" "${brief[@]}" "$folder" "$single" "$modules" \
 	"$work/screenshots" "$(command -v chromium)"

@@ -2,12 +2,15 @@
  * browser - types into the terminal page in headless Chromium and checks what
  * the terminal shows, as a person at the page would see it.
  *
- * usage: node browser.js [--soak] PAGE_DIR SINGLE_FILE NODE_MODULES OUT_DIR [CHROMIUM]
+ * usage: node browser.js [--soak|--brief] PAGE_DIR SINGLE_FILE NODE_MODULES OUT_DIR [CHROMIUM]
  *
  * The page is served from PAGE_DIR by python3 -m http.server, and the same
  * page in one file, SINGLE_FILE, is opened from disk; puppeteer-core
  * comes from NODE_MODULES; a screenshot of each scenario goes to OUT_DIR.
- * --soak runs only the long table, to its end, on the served page.
+ * --soak runs only the long table, to its end, on the served page.  --brief
+ * leaves out the scenarios of what the page does (sharing, the keyboard, long
+ * tables, the chart, the phone) on the served page, for the release's files,
+ * whose page the whole test has seen built from the same sources.
  */
 'use strict';
 
@@ -16,8 +19,9 @@ const fs = require('fs');
 const path = require('path');
 const { pathToFileURL } = require('url');
 
-const soak = process.argv[2] === '--soak';
-const [pageDir, singleFile, nodeModules, outDir, chromium = '/usr/bin/chromium'] = process.argv.slice(soak ? 3 : 2);
+const mode = process.argv[2].startsWith('--') ? process.argv[2] : '';
+const soak = mode === '--soak';
+const [pageDir, singleFile, nodeModules, outDir, chromium = '/usr/bin/chromium'] = process.argv.slice(mode ? 3 : 2);
 const puppeteer = require(path.resolve(nodeModules, 'puppeteer-core'));
 
 const TIMEOUT = 10000;   // ms to wait for text that must come
@@ -593,41 +597,43 @@ async function main() {
       'served-policy': () => policed(served.page, served.problems),
     });
     const origin = url.replace(/\/$/, '');
-    // No permission granted is the clipboard refused.
-    await browser.defaultBrowserContext().overridePermissions(origin, []);
-    failed += await play(served.page, served.problems, {
-      'link-without-clipboard': () => linkWithoutClipboard(served.page, url),
-    });
-    const downloads = fs.mkdtempSync(path.join(require('os').tmpdir(), 'browser-'));
-    process.on('exit', () => fs.rmSync(downloads, { recursive: true, force: true }));
-    const session = await served.page.createCDPSession();
-    await session.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
-    await browser.defaultBrowserContext().overridePermissions(origin,
-      ['clipboard-read', 'clipboard-write', 'clipboard-sanitized-write']);
-    failed += await play(served.page, served.problems, {
-      ...sharing(url, downloads),
-      'keyboard': async (page) => {
-        // Opened afresh, not only changed, the address starts its run too.
-        await page.goto(url + '#value_table:0,1,0.25');
-        await page.reload();
-        await startsWithTable(page);
-        await keyboard(page);
-      },
-      ...longTables(url),
-      'chart': async (page) => {
-        // A projector's width, where the chart stands beside the terminal.
-        await page.setViewport({ width: 1280, height: 800 });
-        await chart(page, url);
-      },
-      'accessible-chart': async (page) => {
-        if (await page.$eval('#chart', (element) => element.hidden))
-          throw new Failure('the chart is not on the page');
-        await accessible(page);
-        await page.setViewport({ width: 1000, height: 800 });
-      },
-      'phone': phone,
-      'chart-phone': (page) => chartOnPhone(page, url),
-    });
+    if (mode !== '--brief') {
+      // No permission granted is the clipboard refused.
+      await browser.defaultBrowserContext().overridePermissions(origin, []);
+      failed += await play(served.page, served.problems, {
+        'link-without-clipboard': () => linkWithoutClipboard(served.page, url),
+      });
+      const downloads = fs.mkdtempSync(path.join(require('os').tmpdir(), 'browser-'));
+      process.on('exit', () => fs.rmSync(downloads, { recursive: true, force: true }));
+      const session = await served.page.createCDPSession();
+      await session.send('Browser.setDownloadBehavior', { behavior: 'allow', downloadPath: downloads });
+      await browser.defaultBrowserContext().overridePermissions(origin,
+        ['clipboard-read', 'clipboard-write', 'clipboard-sanitized-write']);
+      failed += await play(served.page, served.problems, {
+        ...sharing(url, downloads),
+        'keyboard': async (page) => {
+          // Opened afresh, not only changed, the address starts its run too.
+          await page.goto(url + '#value_table:0,1,0.25');
+          await page.reload();
+          await startsWithTable(page);
+          await keyboard(page);
+        },
+        ...longTables(url),
+        'chart': async (page) => {
+          // A projector's width, where the chart stands beside the terminal.
+          await page.setViewport({ width: 1280, height: 800 });
+          await chart(page, url);
+        },
+        'accessible-chart': async (page) => {
+          if (await page.$eval('#chart', (element) => element.hidden))
+            throw new Failure('the chart is not on the page');
+          await accessible(page);
+          await page.setViewport({ width: 1000, height: 800 });
+        },
+        'phone': phone,
+        'chart-phone': (page) => chartOnPhone(page, url),
+      });
+    }
     await served.page.close();
 
     // The single file, opened from disk with the network off, runs the
