@@ -15,11 +15,9 @@
 # alone on its PATH, so that this run proves them enough for it; the fresh
 # machine suite shows every other suite skipping, with its reason, without them.
 #
-# The suites run in three lanes side by side, on two cores: many of them wait
-# more than they compute (Wine, qemu, the browser, the cases that watch a
-# program wait for input).  The native builds, ARM and the extended type's
-# fuzzer in one; WebAssembly, the software type, coverage and the rows'
-# fuzzer in another; Wine and the release in the third.  Suites that share a
+# The suites run in two lanes side by side: the native and WebAssembly builds,
+# which keep both cores busy, and the release, Wine, ARM and the fuzzers of
+# one core, which leave a core idle much of their time.  Suites that share a
 # build folder or a Wine prefix share a lane.  A suite's output is printed
 # whole when it ends.  Each suite has a time limit, three times its time on
 # the slowest machine we know and more, so that it catches a hang and never
@@ -174,22 +172,22 @@ suite_fresh_machine() {
 all_suites=(
 	golden 1 600 bare "golden and pipe tests"
 	warnings 1 300 bare "warnings"
+	static_analysis 1 300 tools "clang and static analysis"
 	sanitizers 1 600 bare "sanitizers"
 	fuzzing 1 600 bare "fuzzing"
 	model 1 300 bare "arithmetic model"
 	terminal 1 300 tools "terminal"
-	static_analysis 1 300 tools "clang and static analysis"
-	aarch64 1 600 tools "64-bit ARM"
-	extended_fuzz 1 300 tools "extended type fuzzing"
-	wasm_node 2 900 tools "WebAssembly under Node"
-	browser 2 600 tools "web page in Chromium"
-	soft_extended 2 600 bare "software extended type"
-	coverage 2 600 tools "coverage"
-	rows_fuzz 2 300 tools "row formatter fuzzing"
-	fresh_machine 3 300 tools "fresh machine"
-	windows_i686 3 1200 tools "Windows i686"
-	windows_x86_64 3 600 tools "Windows x86-64"
-	release 3 1800 tools "release packages"
+	soft_extended 1 600 bare "software extended type"
+	wasm_node 1 900 tools "WebAssembly under Node"
+	browser 1 600 tools "web page in Chromium"
+	coverage 1 600 tools "coverage"
+	rows_fuzz 1 300 tools "row formatter fuzzing"
+	fresh_machine 2 300 tools "fresh machine"
+	windows_i686 2 1200 tools "Windows i686"
+	windows_x86_64 2 600 tools "Windows x86-64"
+	release 2 1800 tools "release packages"
+	extended_fuzz 2 300 tools "extended type fuzzing"
+	aarch64 2 600 tools "64-bit ARM"
 )
 w=5
 
@@ -275,7 +273,6 @@ interrupted() {
 trap interrupted INT TERM
 lane 1 &
 lane 2 &
-lane 3 &
 
 # Each suite's output as it ends; the summary keeps the order above.
 declare -A result
