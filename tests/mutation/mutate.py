@@ -18,7 +18,7 @@ PROGRAMS = ["value_table", "triangle_test", "reciprocal_sum", "tab_pattern"]
 WATCHED = {p: "^" + p + "/" for p in PROGRAMS}
 WATCHED.update(value_table_printf=r"^value_table/rows-equal-", rows_format_test=r"^value_table/rows-format$",
                extended_differential=r"^extended/differential$")
-SUITES = {"quick": ".", "rows": r"^value_table/rows-(format|equal-)", "extended": r"^extended/differential$"}
+SUITES = {"quick": ".", "rows": r"^value_table/rows-(format|equal-|pipe-)", "extended": r"^extended/differential$"}
 
 # Binary operators are spaced in these sources, which tells them from a
 # pointer's star, a unary minus, a shift or an arrow.
@@ -160,6 +160,10 @@ def main():
         lines = original.split("\n")
         try:
             for number, mutated, what in list(mutants(path))[::args.every]:
+                # A file named pause beside the copy holds the run here, between
+                # two mutants, while the machine is wanted for something else.
+                while os.path.exists(os.path.join(work, "pause")):
+                    time.sleep(5)
                 changed = lines[:number - 1] + [mutated] + lines[number:]
                 with open(path, "w", encoding="ascii") as f:
                     f.write("\n".join(changed))

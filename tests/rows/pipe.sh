@@ -13,7 +13,13 @@
 # largest-count: start 0, end 2147483647, step 1, the largest count there
 # is: its count line and the first rows must come, and then the reader goes.
 #
-# usage: pipe.sh VALUE_TABLE reader-gone|widened|largest-count
+# interrupted: a reader that waits between bursts, and meanwhile stops and
+# continues the program, which cuts short the write it is blocked in; the
+# rest must follow from where it stopped. Then a non-blocking pipe: where a
+# write finds it full, either everything still comes, or the status is 1 with
+# the reason on standard error, never part of the rows and status 0.
+#
+# usage: pipe.sh VALUE_TABLE reader-gone|widened|largest-count|interrupted
 set -uo pipefail
 program=$1
 
@@ -24,6 +30,55 @@ if [ "$2" = largest-count ]; then
 	printf '0\n2147483647\n1\nx\n' | timeout 60 "$program" | head -c "$(wc -c <"$expected")" |
 		cmp - "$expected"
 	exit "${PIPESTATUS[3]}"
+fi
+
+if [ "$2" = interrupted ]; then
+	exec python3 - "$program" <<'PY'
+import fcntl, os, signal, subprocess, sys, tempfile, time
+
+program = sys.argv[1]
+answers = b"0\n30\n0.0001\nx\n"
+with tempfile.TemporaryFile() as f:
+    subprocess.run([program], input=answers, stdout=f, check=True, timeout=60)
+    f.seek(0)
+    expected = f.read()
+
+
+def bursts(nonblocking, pause):
+    """Reads the rows 300 kB at a time, with pause(child) after each."""
+    read_end, write_end = os.pipe()
+    if nonblocking:
+        fcntl.fcntl(write_end, fcntl.F_SETFL, os.O_NONBLOCK)
+    child = subprocess.Popen([program], stdin=subprocess.PIPE, stdout=write_end, stderr=subprocess.PIPE)
+    os.close(write_end)
+    child.stdin.write(answers)
+    child.stdin.close()
+    got, burst = [], 0
+    while chunk := os.read(read_end, 1 << 16):
+        got.append(chunk)
+        burst += len(chunk)
+        if burst > 300000:
+            burst = 0
+            pause(child)
+    return b"".join(got), child.wait(timeout=60), child.stderr.read().decode()
+
+
+def stop_and_continue(child):
+    time.sleep(0.02)
+    child.send_signal(signal.SIGSTOP)
+    time.sleep(0.002)
+    child.send_signal(signal.SIGCONT)
+
+
+out, status, err = bursts(False, stop_and_continue)
+print(f"stopped and continued: {len(out)} of {len(expected)} bytes, status {status}, stderr {err!r}")
+failed = out != expected or status != 0
+out, status, err = bursts(True, lambda child: time.sleep(0.02))
+print(f"non-blocking: {len(out)} of {len(expected)} bytes, status {status}, stderr {err!r}")
+failed |= not (out == expected and status == 0 or
+               status == 1 and err == os.path.basename(program) + ": Resource temporarily unavailable\n")
+sys.exit(1 if failed else 0)
+PY
 fi
 
 if [ "$2" = widened ]; then
