@@ -8,9 +8,9 @@ nothing could see it; other bytes run the CTest cases of the programs that
 changed, up to the first failure.  Prints every survivor and the figures.
 
 usage: mutate.py [--soft] [--suite quick|rows|extended] [--files FILE...] [--every N]
-                 [--soak] [--dir DIR]
+                 [--soak] [--dir DIR] [--command COMMAND]
 """
-import argparse, hashlib, os, re, shutil, signal, subprocess, sys, time
+import argparse, hashlib, os, re, shlex, shutil, signal, subprocess, sys, time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 PROGRAMS = ["value_table", "triangle_test", "reciprocal_sum", "tab_pattern"]
@@ -88,6 +88,8 @@ def main():
     ap.add_argument("--every", type=int, default=1, help="only every Nth mutant, for a sample")
     ap.add_argument("--dir", default="build-mutation", help="its copy and builds, for runs side by side")
     ap.add_argument("--soak", action="store_true", help="the longest cases in full, as the soak level runs them")
+    ap.add_argument("--command", help="run this on a mutant instead of its CTest cases; {build} is its "
+                    "build folder (a random suite at one size, say)")
     args = ap.parse_args()
     # ^C, even where a shell started it ignoring that, and a kill unwind too:
     # the mutated copy is put back and the running build or cases are ended.
@@ -131,8 +133,11 @@ def main():
             sums[t] = hashlib.sha256(open(sections, "rb").read()).hexdigest()
         return sums
 
-    def ctest(names, timeout):
+    def run_cases(names, timeout):
         pattern = "^(" + "|".join(re.escape(n) for n in names) + ")$"
+        if args.command:
+            return run(["nice", "-n", "10"] + shlex.split(args.command.replace("{build}", build)),
+                       timeout=timeout, env=env)
         return run(["nice", "-n", "10", "ctest", "--test-dir", build, "-j2", "--stop-on-failure",
                     "--timeout", str(timeout), "-R", pattern], timeout=timeout * 3, env=env)
 
@@ -143,13 +148,13 @@ def main():
     cases = [c for c in re.findall(r"Test +#\d+: (\S+)", cases) if re.search(SUITES[args.suite], c)
              and any(re.search(WATCHED[t], c) for t in targets)]
     t0 = time.time()
-    out, status = ctest(cases, 600)
+    out, status = run_cases(cases, 600)
     if baseline is None or status != 0:
         print(out)
         print("the unchanged build fails: nothing to measure")
         return 1
     timeout = max(30, int(3 * (time.time() - t0)))
-    print(f"unchanged build: {len(cases)} cases pass in {time.time() - t0:.0f} s; "
+    print(f"unchanged build: {args.command or f'{len(cases)} cases'} pass in {time.time() - t0:.0f} s; "
           f"a mutant's cases get {timeout} s", flush=True)
 
     counts = dict(made=0, killed=0, same=0, survived=0, uncompiled=0)
@@ -177,7 +182,7 @@ def main():
                                                 for t in targets)]
                 if not any(sums[t] != baseline[t] for t in targets):
                     verdict = "same"
-                elif seen and ctest(seen, timeout)[1] != 0:
+                elif seen and run_cases(seen, timeout)[1] != 0:
                     verdict = "killed"
                 else:
                     verdict = "survived"
