@@ -29,6 +29,17 @@ function(under_wine test)
     FIXTURES_REQUIRED wine SKIP_REGULAR_EXPRESSION "^SKIPPED: " RESOURCE_LOCK wine)
 endfunction()
 
+# 32-bit Wine runs under qemu-i386 here, about a second a case.  Below the
+# soak level the i686 build runs the cases where its code can differ from the
+# 64-bit build's: the arithmetic (its doubles are x87 ones too), msvcrt's texts,
+# the start-up, and one case of each other kind.  value_table's and
+# triangle_test's failed reads and pauses, the same code over the same msvcrt,
+# run on the x86-64 build.
+set(sampled OFF)
+if(CMAKE_SYSTEM_PROCESSOR STREQUAL "i686" AND NOT "$ENV{RUN_ALL_LEVEL}" STREQUAL "soak")
+  set(sampled ON)
+endif()
+
 function(windows_golden test program input expected windows_expected)
   string(REPLACE "/" "-" actual ${test})
   add_test(NAME ${test}
@@ -42,6 +53,10 @@ function(windows_golden test program input expected windows_expected)
 endfunction()
 
 function(golden_case program case)
+  if(sampled AND program MATCHES "^(value_table|triangle_test)$" AND case MATCHES
+      "^(decimal-comma|letters|empty-input|(two|three)-on-a-line|lone-minus-|pause-)")
+    return()
+  endif()
   windows_golden(${program}/${case} ${program}
     ${CMAKE_CURRENT_SOURCE_DIR}/${program}/${case}.in
     ${CMAKE_CURRENT_SOURCE_DIR}/${program}/${case}.out
@@ -58,6 +73,9 @@ function(windows_case program case)
 endfunction()
 
 function(interactive_case program scenario)
+  if(sampled AND NOT "${program}-${scenario}" STREQUAL "value_table-prompts")
+    return()
+  endif()
   add_test(NAME ${program}/interactive-${scenario}
     COMMAND ${WINE_RUN} gate
       ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/interactive/interactive.py --crlf
@@ -66,6 +84,9 @@ function(interactive_case program scenario)
 endfunction()
 
 function(write_error_case program case)
+  if(sampled AND NOT program STREQUAL "value_table")
+    return()
+  endif()
   add_test(NAME ${program}/write-error
     COMMAND ${WINE_RUN} gate ${CMAKE_COMMAND}
       -DWINE=${WINE_SH} -DARCH=${CMAKE_SYSTEM_PROCESSOR} -DDIR=${WINE_DIR}
