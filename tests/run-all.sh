@@ -170,6 +170,8 @@ suite_fresh_machine() {
 # with those alone on its PATH) or "tools", then the name the summary gives
 # it; each lane in the order it runs.
 all_suites=(
+	wasm_node 1 900 tools "WebAssembly under Node"
+	browser 1 600 tools "web page in Chromium"
 	golden 1 600 bare "golden and pipe tests"
 	warnings 1 300 bare "warnings"
 	static_analysis 1 300 tools "clang and static analysis"
@@ -178,9 +180,6 @@ all_suites=(
 	model 1 300 bare "arithmetic model"
 	terminal 1 300 tools "terminal"
 	soft_extended 1 600 bare "software extended type"
-	wasm_node 1 900 tools "WebAssembly under Node"
-	browser 1 600 tools "web page in Chromium"
-	coverage 1 600 tools "coverage"
 	rows_fuzz 1 300 tools "row formatter fuzzing"
 	fresh_machine 2 300 tools "fresh machine"
 	windows_i686 2 1200 tools "Windows i686"
@@ -188,6 +187,7 @@ all_suites=(
 	release 2 1800 tools "release packages"
 	extended_fuzz 2 300 tools "extended type fuzzing"
 	aarch64 2 600 tools "64-bit ARM"
+	coverage 2 600 tools "coverage"
 )
 w=5
 
