@@ -15,10 +15,11 @@
 # alone on its PATH, so that this run proves them enough for it; the fresh
 # machine suite shows every other suite skipping, with its reason, without them.
 #
-# The suites run in two lanes side by side: the native and WebAssembly builds,
-# which keep both cores busy, and the release, Wine, ARM and the fuzzers of
-# one core, which leave a core idle much of their time.  Suites that share a
-# build folder or a Wine prefix share a lane.  A suite's output is printed
+# The suites run in two lanes side by side: the WebAssembly and native builds
+# and the browser, and the fresh machine, Wine, the release, ARM and coverage.
+# Each lane is ordered so that a suite that mostly waits (Wine, the browser)
+# runs beside suites that keep the cores busy.  Suites that share a build
+# folder or a Wine prefix share a lane.  A suite's output is printed
 # whole when it ends.  Each suite has a time limit, three times its time on
 # the slowest machine we know and more, so that it catches a hang and never
 # slowness; the cases inside a suite have their own timeouts.  No suite may
@@ -171,7 +172,7 @@ suite_fresh_machine() {
 # it; each lane in the order it runs.
 all_suites=(
 	wasm_node 1 900 tools "WebAssembly under Node"
-	browser 1 600 tools "web page in Chromium"
+	rows_fuzz 1 300 tools "row formatter fuzzing"
 	golden 1 600 bare "golden and pipe tests"
 	warnings 1 300 bare "warnings"
 	static_analysis 1 300 tools "clang and static analysis"
@@ -180,7 +181,7 @@ all_suites=(
 	model 1 300 bare "arithmetic model"
 	terminal 1 300 tools "terminal"
 	soft_extended 1 600 bare "software extended type"
-	rows_fuzz 1 300 tools "row formatter fuzzing"
+	browser 1 600 tools "web page in Chromium"
 	fresh_machine 2 300 tools "fresh machine"
 	windows_i686 2 1200 tools "Windows i686"
 	windows_x86_64 2 600 tools "Windows x86-64"
