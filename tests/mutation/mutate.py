@@ -18,7 +18,7 @@ PROGRAMS = ["value_table", "triangle_test", "reciprocal_sum", "tab_pattern"]
 WATCHED = {p: "^" + p + "/" for p in PROGRAMS}
 WATCHED.update(value_table_printf=r"^value_table/rows-equal-", rows_format_test=r"^value_table/rows-format$",
                extended_differential=r"^extended/differential$")
-SUITES = {"quick": ".", "rows": r"^value_table/rows-(format|equal-|pipe-)", "extended": r"^extended/differential$"}
+SUITES = {"quick": ".", "rows": r"^value_table/rows-(format|equal-|pipe-|write-)", "extended": r"^extended/differential$"}
 
 # Binary operators are spaced in these sources, which tells them from a
 # pointer's star, a unary minus, a shift or an arrow.

@@ -19,7 +19,11 @@
 # write finds it full, either everything still comes, or the status is 1 with
 # the reason on standard error, never part of the rows and status 0.
 #
-# usage: pipe.sh VALUE_TABLE reader-gone|widened|largest-count|interrupted
+# fallback SHIM: with SHIM (tests/rows/short_write.cpp) preloaded, the first
+# block's write moves one byte and the next fails, and stdio writes the rest:
+# the rows must be those of a run without it, with status 0.
+#
+# usage: pipe.sh VALUE_TABLE reader-gone|widened|largest-count|interrupted|fallback SHIM
 set -uo pipefail
 program=$1
 
@@ -30,6 +34,19 @@ if [ "$2" = largest-count ]; then
 	printf '0\n2147483647\n1\nx\n' | timeout 60 "$program" | head -c "$(wc -c <"$expected")" |
 		cmp - "$expected"
 	exit "${PIPESTATUS[3]}"
+fi
+
+if [ "$2" = fallback ]; then
+	work=$(mktemp -d)
+	trap 'rm -rf "$work"' EXIT
+	printf '0\n30\n0.0001\nx\n' >"$work/in"
+	timeout 60 "$program" <"$work/in" >"$work/expected"
+	status=0
+	LD_PRELOAD=$3 timeout 60 "$program" <"$work/in" >"$work/actual" 2>"$work/err" || status=$?
+	echo "with short_write: status $status, stderr: $(cat "$work/err")"
+	[ "$status" = 0 ] && [ "$(cat "$work/err")" = "short_write: one write cut short, one failed" ] &&
+		cmp "$work/expected" "$work/actual"
+	exit
 fi
 
 if [ "$2" = interrupted ]; then
