@@ -175,9 +175,9 @@ init)
 		if [ $status -eq 124 ] || [ $((booted - started)) -ge $boot_timeout ]; then
 			hung="did not end within $boot_timeout s"
 		else
-			bound=$((boot_timeout / 3 + 1))
-			timeout -k 5 $bound "$lib/wineserver" -w ||
-				hung="left processes that did not end within $bound s"
+			bound=$((boot_timeout / 3 + 1)) waited=0
+			timeout -k 5 $bound "$lib/wineserver" -w || waited=$?
+			[ $waited -ne 124 ] || hung="left processes that did not end within $bound s"
 		fi
 		echo "wine.sh: attempt $attempt: wineboot $((booted - started)) s (status $status), its processes ended $(($(date +%s) - booted)) s later"
 		# What a hang left running goes before the prefix is judged.
