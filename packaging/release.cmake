@@ -198,10 +198,6 @@ set(CPACK_POST_BUILD_SCRIPTS ${CMAKE_CURRENT_SOURCE_DIR}/packaging/collect.cmake
 set(CPACK_RELEASE_DIR ${RELEASE_DIR})
 include(CPack)
 
-if(RELEASE_WINDOWS_ZIPS AND BUILD_TESTING)
-  add_subdirectory(tests/release)
-endif()
-
 if(RELEASE_WINDOWS_ZIPS)
   # release_build(NAME TOOLCHAIN FLAGS [ARGS...] [INSTALL COMMAND...]): one of
   # the release's cross-builds, in a folder NAME of its own, configured with the
@@ -220,7 +216,8 @@ if(RELEASE_WINDOWS_ZIPS)
       BINARY_DIR ${CMAKE_BINARY_DIR}/${name}
       CMAKE_ARGS
         --toolchain ${PROJECT_SOURCE_DIR}/toolchains/${toolchain}
-        -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DRELEASE_DIR=${RELEASE_DIR}
+        -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF -DRELEASE_SHIPPED_ONLY=ON
+        -DRELEASE_DIR=${RELEASE_DIR}
         -DRELEASE_SOURCE_DATE_EPOCH=${source_date_epoch}
         "-DCMAKE_CXX_FLAGS=${flags}" ${build_UNPARSED_ARGUMENTS}
       # The machine is shared: the console pool builds one at a time.
@@ -228,6 +225,7 @@ if(RELEASE_WINDOWS_ZIPS)
       BUILD_ALWAYS ON
       INSTALL_COMMAND ${build_INSTALL}
       USES_TERMINAL_BUILD ON)
+    set_property(GLOBAL APPEND PROPERTY RELEASE_BUILDS ${name})
   endfunction()
 
   # Each ZIP comes from a cross-build of its own; its tests run from this
@@ -253,4 +251,8 @@ if(RELEASE_WINDOWS_ZIPS)
     release_build(web emscripten.cmake ""
       INSTALL ${CMAKE_COMMAND} --build <BINARY_DIR> --target web_release)
   endif()
+endif()
+
+if(RELEASE_WINDOWS_ZIPS AND BUILD_TESTING)
+  add_subdirectory(tests/release)
 endif()

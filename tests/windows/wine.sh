@@ -16,7 +16,7 @@
 # takes 20 to 30 s here beside the other suites, and a machine of this kind
 # may be 2.4 times slower; now and then one stalls for minutes, which a fresh
 # attempt beats.  WINE_LIB (default /usr/lib/wine) is where Wine is, for the
-# test that puts a Wine that hangs in its place.
+# tests that put a Wine that hangs, or is killed as it ends, in its place.
 set -eu
 
 arch=$1 dir=$2 mode=$3
@@ -63,11 +63,28 @@ make_i686_bindir() {
 		unavailable "qemu-i386 cannot run 32-bit Wine here: $(qemu-i386 -L / $lib/wine --version 2>&1 | tail -n 1)"
 }
 
+# 64-bit Wine makes the 32-bit half of a prefix (syswow64 and its registry)
+# with a 32-bit process, which it starts with the loader beside its own
+# executable.  The 64-bit programs need none of it, and it is two fifths of
+# the prefix's CPU time: a private bindir (laid out as above) without the
+# 32-bit loader, where that process cannot start and wineboot goes on without.
+make_x86_64_bindir() {
+	[ -x $lib/wine64 ] || unavailable "64-bit Wine needs $lib/wine64 (Debian packages wine, wine64)"
+	rm -rf "$dir/lib" "$dir/share"
+	mkdir -p "$bindir" "$dir/share"
+	cp $lib/wine64 "$bindir/wine64"
+	ln -s $lib/wineserver "$bindir/wineserver"
+	ln -s /usr/share/wine "$dir/share/wine"
+	ln -s /usr/lib/x86_64-linux-gnu "$dir/lib/x86_64-linux-gnu"
+}
+
 wine_env() {
 	export WINEPREFIX="$prefix" WINEDEBUG=-all
 	# A crashing process would start winedbg, which waits for ever and keeps
 	# the prefix's server alive with it: no crash debugger, ever.
 	no_debugger="winedbg.exe=d"
+	# The session helpers are needed only while the prefix is made.
+	run_overrides="winemenubuilder.exe=d;wineboot.exe=d;services.exe=d;explorer.exe=d;$no_debugger"
 	case $arch in
 	x86_64) wine=$lib/wine64 ;;
 	i686) wine=$bindir/wine; export WINEARCH=win32 ;;
@@ -80,14 +97,41 @@ wine_env() {
 # prefix, and the qemu-i386 wrappers, whose command line names DIR.
 stop_prefix() {
 	timeout -k 2 20 "$lib/wineserver" -k >/dev/null 2>&1 || true
-	for proc in /proc/[0-9]*; do
-		pid=${proc#/proc/}
-		[ "$pid" != $$ ] || continue
-		if grep -qzxF "WINEPREFIX=$prefix" "$proc/environ" 2>/dev/null ||
-			grep -qzF "$dir/lib/wine" "$proc/cmdline" 2>/dev/null; then
-			kill -KILL "$pid" 2>/dev/null || true
+	# One grep for all of /proc: one for each process took seconds of CPU.
+	for pid in $({
+		grep -lzxF "WINEPREFIX=$prefix" /proc/[0-9]*/environ
+		grep -lzF "$dir/lib/wine" /proc/[0-9]*/cmdline
+	} 2>/dev/null | cut -d/ -f3 | sort -u); do
+		[ "$pid" = $$ ] || kill -KILL "$pid" 2>/dev/null || true
+	done
+}
+
+# whole: the prefix holds all that wineboot does: each registry file as the
+# server writes it, its header first and a line end last, and in system.reg
+# the user's profile, which wineboot writes after everything else (the
+# server saves the registry every 30 s too, so a file may be an early part).
+whole() {
+	for file in system user userdef; do
+		if [ "$(head -n 1 "$prefix/$file.reg" 2>/dev/null)" != "WINE REGISTRY Version 2" ] ||
+			[ -n "$(tail -c 1 "$prefix/$file.reg")" ]; then
+			why="$file.reg is missing or cut short"
+			return 1
 		fi
 	done
+	grep -qF '[Software\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList\\S-' "$prefix/system.reg" ||
+		{ why="system.reg holds no user profile, which wineboot writes last"; return 1; }
+}
+
+# runs: a program started in the prefix, as the tests start theirs, writes
+# what it is asked to.  Its output is the proof, not its status, which
+# qemu-i386 may lose as it ends (see gate).
+runs() {
+	said=$(WINEDLLOVERRIDES=$run_overrides timeout -k 5 $((boot_timeout / 3 + 1)) \
+		"$wine" cmd.exe /c echo the prefix runs programs 2>&1) || true
+	case $said in
+	*"the prefix runs programs"*) ;;
+	*) why="cmd.exe, run in it, did not answer: $said"; return 1 ;;
+	esac
 }
 
 # serve: keeps the prefix's server up until stop.  A run that finds none
@@ -108,31 +152,43 @@ init)
 	rm -rf "$dir/unavailable" "$prefix"
 	wine_env
 	case $arch in
-	x86_64) [ -x $lib/wine64 ] || unavailable "64-bit Wine needs $lib/wine64 (Debian packages wine, wine64)" ;;
-	i686) make_i686_bindir ;;
+	x86_64) make_x86_64_bindir; boot_wine=$bindir/wine64 ;;
+	i686) make_i686_bindir; boot_wine=$wine ;;
 	esac
 	# No menu entries, and no Mono or Gecko to install: the programs need
 	# neither, nor any device driver (without them, fewer of the processes
 	# that make a prefix crash under qemu-i386).
 	export WINEDLLOVERRIDES="winemenubuilder.exe=d;mscoree=d;mshtml=d;winedevice.exe=d;$no_debugger"
 	# A prefix does not always come up, under qemu-i386 least of all: an
-	# attempt that fails, or does not end in time, is ended with all that it
-	# started, and the prefix is made anew, three times at most.  (Even
-	# wineboot may be killed as it ends there: see gate.)
+	# attempt that does not end in time is ended with all that it started.
+	# Then the prefix is judged by what it is, not by wineboot's status:
+	# qemu-i386 may kill wineboot as it ends, its work done (status 137, as
+	# in gate), and a Wine that fails may leave no prefix with status 0.  One
+	# that is not whole, or runs no program, is made anew, three times at most.
 	attempt=1
 	while :; do
 		rm -rf "$prefix"
-		status=0 bound=$boot_timeout started=$(date +%s)
-		timeout -k 5 $bound "$wine" wineboot --init >"$dir/wineboot.log" 2>&1 || status=$?
+		status=0 started=$(date +%s)
+		timeout -k 5 $boot_timeout "$boot_wine" wineboot --init >"$dir/wineboot.log" 2>&1 || status=$?
 		booted=$(date +%s)
-		if [ $status -eq 0 ]; then
-			bound=$((boot_timeout / 3 + 1))
-			timeout -k 5 $bound "$lib/wineserver" -w || status=$?
+		hung=
+		if [ $status -eq 124 ] || [ $((booted - started)) -ge $boot_timeout ]; then
+			hung="did not end within $boot_timeout s"
+		else
+			bound=$((boot_timeout / 3 + 1)) waited=0
+			timeout -k 5 $bound "$lib/wineserver" -w || waited=$?
+			[ $waited -ne 124 ] || hung="left processes that did not end within $bound s"
 		fi
-		echo "wine.sh: attempt $attempt: wineboot $((booted - started)) s, its processes ended $(($(date +%s) - booted)) s later"
-		[ $status -eq 0 ] && break
-		[ $status -eq 124 ] && why="did not end within $bound s" || why="failed with status $status"
-		echo "wine.sh: attempt $attempt at the Wine prefix in $dir $why; its log:"
+		echo "wine.sh: attempt $attempt: wineboot $((booted - started)) s (status $status), its processes ended $(($(date +%s) - booted)) s later"
+		# What a hang left running goes before the prefix is judged.
+		stop_prefix
+		why=
+		if [ -z "$hung" ] && whole && serve && runs; then
+			[ $status -eq 0 ] ||
+				echo "wine.sh: attempt $attempt: wineboot gave status $status, but the prefix is whole and runs a program: kept"
+			break
+		fi
+		echo "wine.sh: attempt $attempt at the Wine prefix in $dir ${hung:-failed: $why}; its log:"
 		cat "$dir/wineboot.log"
 		stop_prefix
 		if [ $attempt -eq 3 ]; then
@@ -141,9 +197,7 @@ init)
 		fi
 		attempt=$((attempt + 1))
 	done
-	stop_prefix
 	touch "$dir/ready"
-	serve
 	;;
 gate)
 	if [ -e "$dir/ready" ]; then
@@ -167,8 +221,7 @@ gate)
 	;;
 run)
 	wine_env
-	# The session helpers are needed only while the prefix is made.
-	export WINEDLLOVERRIDES="winemenubuilder.exe=d;wineboot.exe=d;services.exe=d;explorer.exe=d;$no_debugger"
+	export WINEDLLOVERRIDES="$run_overrides"
 	exec "$wine" "$@"
 	;;
 stop)

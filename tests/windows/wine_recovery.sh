@@ -1,8 +1,10 @@
 #!/bin/sh
-# wine_recovery.sh - wine.sh init against a Wine that hangs while it makes the
-# prefix and leaves a crash debugger behind: each attempt must end within its
-# bound with all it started, a later attempt that works must make the prefix,
-# and three that hang must fail with a line that says so.
+# wine_recovery.sh - wine.sh init against a Wine that fails while it makes the
+# prefix.  An attempt that hangs and leaves a crash debugger behind must end
+# within its bound with all it started; a wineboot killed as it ends, its
+# prefix whole, must be kept; a prefix cut short or one that runs no program
+# must be made anew; a later attempt that works must make the prefix, and
+# three that fail must fail with a line that says so.
 set -eu
 wine_sh=$(cd "$(dirname "$0")" && pwd)/wine.sh
 work=$(mktemp -d)
@@ -10,21 +12,50 @@ trap 'rm -rf "$work"' EXIT
 fake=$work/lib
 mkdir "$fake"
 
-# The fake wine64 hangs for the attempts listed in $work/hang (one number a
-# line), after starting a "debugger" that outlives it in a session of its
-# own (where setsid is there); any other attempt makes the prefix.  The fake
-# wineserver answers nothing, as a stuck one does.
+# The fake wine64 follows $work/plan, a line "ATTEMPT WHAT" an attempt that
+# is to go wrong:
+#   hang    hangs, after starting a "debugger" that outlives it in a session
+#           of its own (where setsid is there)
+#   killed  makes the prefix whole, then dies of SIGKILL, as a wineboot that
+#           qemu-i386 ends slowly does
+#   cut     writes system.reg without its end, then dies of SIGKILL
+#   partial makes every file but leaves out the user's profile, status 0
+#   mute    makes the prefix, but no program started in it says anything
+# Any other attempt makes the prefix whole.  The fake wineserver answers
+# nothing, as a stuck one does.
 detach=$(command -v setsid || true)
-cat >"$fake/wine64" <<END
+cat >"$fake/wine64" <<'END'
 #!/bin/sh
-n=\$((\$(cat "$work/attempts" 2>/dev/null || echo 0) + 1))
-echo \$n >"$work/attempts"
-if grep -qx \$n "$work/hang"; then
-	$detach sleep 300 &
-	echo "attempt \$n: a process crashed, winedbg started"
+work=$WINE_FAKE_WORK
+n=$(cat "$work/attempts" 2>/dev/null || echo 0)
+what() { sed -n "s/^$n //p" "$work/plan"; }
+if [ "$1" = cmd.exe ]; then
+	[ "$(what)" = mute ] || { shift 3; echo "$@"; }
+	exit 0
+fi
+n=$((n + 1))
+echo $n >"$work/attempts"
+if [ "$(what)" = hang ]; then
+	$WINE_FAKE_DETACH sleep 300 &
+	echo "attempt $n: a process crashed, winedbg started"
 	exec sleep 300
 fi
-mkdir -p "\$WINEPREFIX"
+mkdir -p "$WINEPREFIX"
+for file in user userdef; do
+	printf 'WINE REGISTRY Version 2\n;; a key\n' >"$WINEPREFIX/$file.reg"
+done
+printf 'WINE REGISTRY Version 2\n\n[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion] 1\n"CurrentVersion"="6.1"\n' \
+	>"$WINEPREFIX/system.reg"
+case $(what) in
+cut) printf '[Software\\\\Micro' >>"$WINEPREFIX/system.reg" ;;
+partial) ;;
+*) printf '\n[Software\\\\Microsoft\\\\Windows NT\\\\CurrentVersion\\\\ProfileList\\\\S-1-5-21-0-0-0-1000] 1\n"ProfileImagePath"="C:\\\\users\\\\u"\n' \
+	>>"$WINEPREFIX/system.reg" ;;
+esac
+echo "wine: configuration in L\"$WINEPREFIX\" has been updated."
+case $(what) in
+killed|cut) kill -KILL $$ ;;
+esac
 END
 printf '#!/bin/sh\nexit 0\n' >"$fake/wineserver"
 chmod +x "$fake/wine64" "$fake/wineserver"
@@ -40,29 +71,60 @@ left() {
 	grep -lzxF "WINEPREFIX=$1/prefix" /proc/[0-9]*/environ 2>/dev/null | wc -l
 }
 
-# init HANGS: runs wine.sh init with the attempts HANGS hanging; sets $status
-# and $took (s), and the output in $work/out.
+# init PLAN...: runs wine.sh init with the attempts of PLAN ("1 hang" ...)
+# going wrong; sets $status, $took (s) and $attempts, and the output in
+# $work/out.
 init() {
 	rm -rf "$work/dir" "$work/attempts"
-	printf '%s\n' "$@" >"$work/hang"
+	printf '%s\n' "$@" >"$work/plan"
 	started=$(date +%s)
 	status=0
-	WINE_LIB=$fake WINE_BOOT_TIMEOUT=2 sh "$wine_sh" x86_64 "$work/dir" init >"$work/out" 2>&1 || status=$?
+	WINE_FAKE_WORK=$work WINE_FAKE_DETACH=$detach WINE_LIB=$fake WINE_BOOT_TIMEOUT=2 \
+		sh "$wine_sh" x86_64 "$work/dir" init >"$work/out" 2>&1 || status=$?
 	took=$(($(date +%s) - started))
+	attempts=$(cat "$work/attempts")
 	[ "$took" -le 90 ] || fail "init took $took s with a bound of 2 s an attempt"
 	[ "$(left "$work/dir")" -eq 0 ] || fail "processes of the prefix are still running"
 }
 
-init 1
-[ $status -eq 0 ] || fail "a second attempt that works did not make the prefix (status $status)"
-[ -e "$work/dir/ready" ] || fail "init passed but left no ready mark"
+# made: init passed and left the ready mark.
+made() {
+	[ $status -eq 0 ] || fail "$1 did not make the prefix (status $status)"
+	[ -e "$work/dir/ready" ] || fail "init passed but left no ready mark"
+}
+
+init "1 hang"
+made "a second attempt that works"
 grep -q "attempt 1 at the Wine prefix in $work/dir did not end within 2 s" "$work/out" ||
 	fail "the attempt that hung was not reported"
 echo "recovered: attempt 1 hung and was ended, attempt 2 made the prefix ($took s)"
 
-init 1 2 3
+init "1 hang" "2 hang" "3 hang"
 [ $status -eq 1 ] || fail "three attempts that hung gave status $status, not 1"
 [ ! -e "$work/dir/ready" ] || fail "three attempts that hung left a ready mark"
 grep -q "FAILED: no Wine prefix in $work/dir after 3 attempts" "$work/out" ||
 	fail "the failure was not reported"
 echo "gave up: three attempts hung, each ended, status 1 ($took s)"
+
+init "1 killed"
+made "a wineboot killed as it ended, its prefix whole,"
+[ "$attempts" -eq 1 ] || fail "a whole prefix was made again ($attempts attempts)"
+grep -q "attempt 1: wineboot gave status 137, but the prefix is whole and runs a program: kept" "$work/out" ||
+	fail "the status that was overlooked was not reported"
+echo "kept: wineboot killed as it ended, the prefix whole ($took s)"
+
+init "1 partial" "2 mute"
+made "a third attempt that works"
+[ "$attempts" -eq 3 ] || fail "$attempts attempts, not 3"
+grep -q "attempt 1 at the Wine prefix in $work/dir failed: system.reg holds no user profile" "$work/out" ||
+	fail "the prefix without the user's profile was not reported"
+grep -q "attempt 2 at the Wine prefix in $work/dir failed: cmd.exe, run in it, did not answer" "$work/out" ||
+	fail "the prefix that ran no program was not reported"
+echo "made anew: a prefix with status 0 but no profile, and one that ran nothing ($took s)"
+
+init "1 cut" "2 cut" "3 cut"
+[ $status -eq 1 ] || fail "three prefixes cut short gave status $status, not 1"
+[ ! -e "$work/dir/ready" ] || fail "three prefixes cut short left a ready mark"
+grep -q "attempt 3 at the Wine prefix in $work/dir failed: system.reg is missing or cut short" "$work/out" ||
+	fail "the prefix cut short was not reported"
+echo "gave up: three wineboots killed with their prefix cut short, status 1 ($took s)"
