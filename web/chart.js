@@ -69,6 +69,8 @@ window.tableChart = (function () {
     table = isTable ? { rows: 0, left: 0, every: 1, rest: '', number: [], x: [], y: [], xText: [], yText: [] } : null;
     chart.hidden = true;
     pointText.textContent = '';
+    document.getElementById('sampled').replaceChildren();
+    document.getElementById('left-out').replaceChildren();
     plotArea.setAttribute('aria-valuemax', '1');
     plotArea.setAttribute('aria-valuenow', '1');
     plotArea.setAttribute('aria-valuetext', 'nincs pont');
@@ -223,7 +225,12 @@ window.tableChart = (function () {
     }
     if (!plot)
       create(xLabel, yLabel);
-    plot.batch(() => plot.setData([xs.map(xFrame.scale), ys.map(yFrame.scale)]));
+    // The area was hidden until now, or has a new width: no frame at the old size.
+    plot.batch(() => {
+      if (plotSize().width !== plot.width)
+        plot.setSize(plotSize());
+      plot.setData([xs.map(xFrame.scale), ys.map(yFrame.scale)]);
+    });
     plotArea.setAttribute('aria-valuemax', String(xs.length));
   }
 
@@ -256,8 +263,9 @@ window.tableChart = (function () {
   // Where each kept row was drawn, in the plot area's pixels, for the browser test.
   function drawn() {
     const points = [];
-    const area = plot && plot.over.getBoundingClientRect();
-    for (let i = 0; plot && i < plot.data[0].length; i++) {
+    const shown = plot && !plotArea.hidden;
+    const area = shown && plot.over.getBoundingClientRect();
+    for (let i = 0; shown && i < plot.data[0].length; i++) {
       const j = falling() ? table.x.length - 1 - i : i;
       points.push({ number: table.number[j], x: table.xText[j], y: table.yText[j],
                     left: plot.valToPos(plot.data[0][i], 'x'), top: plot.valToPos(plot.data[1][i], 'y') });
