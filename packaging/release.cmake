@@ -60,8 +60,8 @@ if(EMSCRIPTEN)
     set(web_name console_dialogues-${PROJECT_VERSION}-web)
     set(web_folder ${CMAKE_BINARY_DIR}/release/${web_name})
     file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/release)
-    set(xterm_licence ${CMAKE_BINARY_DIR}/npm/node_modules/@xterm/xterm/LICENSE)
-    set(uplot_licence ${CMAKE_BINARY_DIR}/npm/node_modules/uplot/LICENSE)
+    set(xterm_licence ${npm_dir}/node_modules/@xterm/xterm/LICENSE)
+    set(uplot_licence ${npm_dir}/node_modules/uplot/LICENSE)
     add_custom_target(web_release
       COMMAND ${CMAKE_COMMAND} -E rm -rf ${web_folder} ${web_name}.zip
       COMMAND ${CMAKE_COMMAND} -E copy_directory ${CMAKE_BINARY_DIR}/page ${web_folder}

@@ -1,8 +1,8 @@
 # needs.sh - sourced by a test suite to check for the tools it needs.
 #
 # A suite that cannot run here says why and ends with status 77, which
-# tests/run-all.sh reports as skipped (and, under CI=true, as failed: CI
-# installs every tool, so a missing one there is a fault of .ci/run).
+# CTest reports as skipped (and, under CI=true, tests/suites/suite.sh as
+# failed: CI installs every tool, so a missing one there is a fault of .ci/run).
 
 # skip REASON...: ends the suite as skipped.
 skip() {
@@ -35,18 +35,24 @@ needs_headless_chromium() {
 	fi
 }
 
-# prerequisites_path DIR: makes DIR a folder for PATH that holds the README's
-# prerequisites (cmake, ninja, g++, python3), what g++ runs itself, and the
-# basic shell tools: all that a machine is sure to have.
+# prerequisites_path DIR [TOOL...]: makes DIR a folder for PATH that holds
+# the TOOLs, by default the README's prerequisites (cmake, ninja, g++,
+# python3), what g++ runs itself, and the basic shell tools: all that a
+# machine is sure to have.
 prerequisites_path() {
-	local tool path tools=(cmake ctest ninja g++ as ld python3 bash sh sed grep awk find xargs diff cmp)
-	rm -rf "$1"
-	mkdir -p "$1"
-	mapfile -t -O ${#tools[@]} tools < <(dpkg -L coreutils | sed -n 's#^\(/usr\)\{0,1\}/bin/\([^/]*\)$#\2#p')
+	local dir=$1 tool path tools=(cmake ctest ninja g++ as ld python3 bash sh sed grep awk find xargs diff cmp)
+	shift
+	if [ $# -gt 0 ]; then
+		tools=("$@")
+	else
+		mapfile -t -O ${#tools[@]} tools < <(dpkg -L coreutils | sed -n 's#^\(/usr\)\{0,1\}/bin/\([^/]*\)$#\2#p')
+	fi
+	rm -rf "$dir"
+	mkdir -p "$dir"
 	for tool in "${tools[@]}"; do
 		# Debian's own first: a python3 on the PATH may be a version manager's shim.
 		path=/usr/bin/$tool
 		[ -x "$path" ] || path=$(command -v "$tool") || continue
-		ln -sf "$path" "$1/$tool"
+		ln -sf "$path" "$dir/$tool"
 	done
 }

@@ -5,6 +5,8 @@
 # the lines or 95 % of the branches.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+source tests/needs.sh
+needs gcovr gcovr
 
 cmake --preset coverage >/dev/null
 cmake --build --preset coverage -j2

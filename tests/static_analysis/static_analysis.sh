@@ -4,8 +4,13 @@
 # clang preset's build.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
+source tests/needs.sh
+needs clang++ clang
+needs clang-tidy clang-tidy
+needs cppcheck cppcheck
 
 cmake --preset clang >/dev/null
+cmake --build --preset clang
 sources=(common/*.cpp src/*.cpp)
 
 # Three sources a clang-tidy, two at a time: a finding fails its group.

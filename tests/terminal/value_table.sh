@@ -9,10 +9,10 @@
 # usage: value_table.sh PROGRAM
 set -euo pipefail
 
-program=$(realpath "$1")
 source "$(dirname "$0")/../needs.sh"
 needs tmux tmux
 needs luit x11-utils
+program=$(realpath "$1")
 # A luit that lacks the tables falls back to ISO 8859-1 with a warning.
 if luit -encoding ISO8859-2 -- true 2>&1 </dev/null | grep -q "couldn't find charset"; then
 	skip "this luit cannot translate ISO 8859-2 (Debian package x11-utils or luit)"
