@@ -15,12 +15,16 @@ needs_headless_chromium
 needs firefox-esr firefox-esr
 needs WebKitWebDriver webkit2gtk-driver
 needs xvfb-run xvfb
+# WebKit takes its language from the C library's locale: an ungenerated
+# hu_HU.UTF-8 falls back to C, and the page would get en-US.
+locale -a | grep -qix 'hu_HU.utf-\?8' ||
+	skip "the hu_HU.UTF-8 locale is not generated (Debian package locales, then hu_HU.UTF-8 in /etc/locale.gen and locale-gen)"
 
 cmake --preset wasm
 cmake --build --preset wasm
 # The single file is named after the project version the build was configured with.
 version=$(sed -n "s/^CMAKE_PROJECT_VERSION:STATIC=//p" build-wasm/CMakeCache.txt)
-files=(build-wasm/page "build-wasm/console_dialogues-$version.html" build-wasm/npm/node_modules)
+files=(build-wasm/page "build-wasm/console_dialogues-$version.html" "${PAGE_NPM_DIR:-build-wasm/npm}/node_modules")
 
 # The engines run side by side, each with its own log, shown whole at the end.
 run() {
@@ -30,22 +34,17 @@ run() {
 	/usr/bin/time -f "$name: %e s wall, %U+%S s CPU" "$@" "${files[@]}" "build-wasm/browser/$name" \
 		>"build-wasm/browser/$name.log" 2>&1
 }
-run chromium node tests/wasm/browser.js "$@" --engine=chromium & chromium=$!
-run firefox node tests/wasm/browser.js "$@" --engine=firefox & firefox=$!
-# One X server for both WebKit runs: two xvfb-run -a at once may pick the same display.
-xvfb-run -a -s '-screen 0 1400x1000x24' bash -c '
-	LANG=C.UTF-8 LC_ALL=C.UTF-8 "$@" --engine=webkit "${0}" "${1}" "${2}" build-wasm/browser/webkit-C \
-		>build-wasm/browser/webkit-C.log 2>&1 & c=$!
-	LANG=hu_HU.UTF-8 LC_ALL=hu_HU.UTF-8 "$@" --engine=webkit "${0}" "${1}" "${2}" build-wasm/browser/webkit-hu \
-		>build-wasm/browser/webkit-hu.log 2>&1 & hu=$!
-	status=0
-	wait $c || status=1
-	wait $hu || status=1
-	exit $status' "${files[@]}" /usr/bin/time -f '%e s wall, %U+%S s CPU' node tests/wasm/browser.js "$@" &
-webkit=$!
-mkdir -p build-wasm/browser/webkit-C build-wasm/browser/webkit-hu
+browser=(node tests/wasm/browser.js "$@")
+run chromium "${browser[@]}" --engine=chromium & chromium=$!
+run firefox "${browser[@]}" --engine=firefox & firefox=$!
+# WebKitWebDriver and its MiniBrowser on an X server of each run's own: two
+# xvfb-run -a started at once would both take the first free display, so
+# each looks for one from a number of its own.
+x=(xvfb-run -s '-screen 0 1400x1000x24')
+run webkit-C "${x[@]}" -n 99 -a env LANG=C.UTF-8 LC_ALL=C.UTF-8 "${browser[@]}" --engine=webkit --language=C & webkit_c=$!
+run webkit-hu "${x[@]}" -n 199 -a env LANG=hu_HU.UTF-8 LC_ALL=hu_HU.UTF-8 "${browser[@]}" --engine=webkit --language=hu-HU & webkit_hu=$!
 status=0
-for job in $chromium $firefox $webkit; do
+for job in $chromium $firefox $webkit_c $webkit_hu; do
 	wait "$job" || status=1
 done
 cat build-wasm/browser/{chromium,firefox,webkit-C,webkit-hu}.log
