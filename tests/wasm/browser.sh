@@ -31,7 +31,7 @@ run() {
 	local name=$1
 	shift
 	mkdir -p "build-wasm/browser/$name"
-	/usr/bin/time -f "$name: %e s wall, %U+%S s CPU" "$@" "${files[@]}" "build-wasm/browser/$name" \
+	/usr/bin/time -f "$name: %e s" "$@" "${files[@]}" "build-wasm/browser/$name" \
 		>"build-wasm/browser/$name.log" 2>&1
 }
 browser=(node tests/wasm/browser.js "$@")
