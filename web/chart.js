@@ -171,7 +171,10 @@ window.tableChart = (function () {
     // failure to draw is the caller's to catch.
     plot = new uPlot({
       ...plotSize(),
-      scales: { x: { time: false, range }, y: { range } },
+      // uPlot widens a lone x value its own way (0 to 100 for 0) before the
+      // range is asked: x is framed from the rows, which are rising.
+      scales: { x: { time: false, range: (u) => range(u, u.data[0][0], u.data[0][u.data[0].length - 1]) },
+                y: { range } },
       axes: [{ label: xLabel, stroke: '#222', grid: { stroke: '#ddd' }, values: ticks },
              { label: yLabel, stroke: '#222', grid: { stroke: '#ddd' }, values: ticks, size: axisWidth }],
       series: [{ label: 'x' },

@@ -809,6 +809,12 @@ async function drawnTruly(page, url, lines, rows, left) {
     if (!(point.left >= 0 && point.left <= width && point.top >= 0 && point.top <= height))
       throw new Failure(`row ${point.number} (x=${point.x}, y=${point.y}) is drawn at ${point.left}, ${point.top}, ` +
                         `outside the plot area of ${width}×${height}`);
+  // Where every row has the same x (or y), the axis stands around it: its
+  // points in the middle, not at an edge.
+  for (const [value, place, size] of [['x', (p) => p.left, width], ['y', (p) => p.top, height]])
+    if (points.length && points.every((p) => Number(p[value]) === Number(points[0][value])) &&
+        Math.abs(place(points[0]) - size / 2) > 1)
+      throw new Failure(`every row has ${value}=${points[0][value]}, drawn at ${place(points[0])} of ${size}`);
   // A larger value is further right, or higher up; an equal one at the same place.
   const spread = {};
   for (const value of ['x', 'y'])
