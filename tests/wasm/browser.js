@@ -664,8 +664,8 @@ const running = (page) => until(page, () => /^\d+\.  x=/m.test(document.querySel
   .replace(/\u00a0/g, ' ')));
 
 // Firefox and WebKit take several times Chromium's processor time for a long
-// table; 30 000 rows still run past the scrollback and the high-water mark.
-const LONG_TABLE = engine === 'chromium' ? 200000 : 30000;
+// table; 15 000 rows still run past the scrollback and the high-water mark.
+const LONG_TABLE = engine === 'chromium' ? 200000 : 15000;
 
 // A table of count rows, typed in by its address; x counts up from 0 by 1.
 const tableOf = (url, count) => `${url}#value_table:0,${count},1`;
