@@ -980,7 +980,7 @@ async function main() {
 
 // The processor time of this process and all it started, as Linux counts it:
 // a browser's processes are not all waited for, so a parent's count misses
-// them (time(1) says a fifth of Chromium's).
+// them (time(1) gives a third of Chromium's).
 function processorTime() {
   const parents = new Map();
   const ticks = new Map();
