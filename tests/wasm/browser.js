@@ -276,11 +276,15 @@ async function webkitEngine() {
     });
   });
   // The MiniBrowser saves a download in the user's download folder, as glib
-  // reads it from user-dirs.dirs.
+  // reads it from user-dirs.dirs, and takes GTK's style from the same folder.
   const home = fs.mkdtempSync(path.join(os.tmpdir(), 'browser-'));
   const downloads = path.join(home, 'downloads');
   fs.mkdirSync(downloads);
   fs.writeFileSync(path.join(home, 'user-dirs.dirs'), `XDG_DOWNLOAD_DIR="${downloads}"\n`);
+  // MiniBrowser's toolbar would keep its window wider than a phone's (447
+  // pixels inside); GTK's own style, not the page's, shrinks it.
+  fs.mkdirSync(path.join(home, 'gtk-3.0'));
+  fs.writeFileSync(path.join(home, 'gtk-3.0', 'gtk.css'), '* { font-size: 1px; min-width: 0; min-height: 0; padding: 0; margin: 0; }\n');
   const server = spawn('WebKitWebDriver', [`--port=${port}`],
                        { stdio: 'ignore', env: { ...process.env, XDG_CONFIG_HOME: home } });
   process.on('exit', () => {
