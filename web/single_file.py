@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """single_file - puts the terminal page, its libraries and the four programs into one HTML file.
 
-usage: single_file.py OUT.html INDEX.html TERMINAL.js XTERM.js XTERM.css XTERM_LICENSE
+usage: single_file.py OUT.html INDEX.html TERMINAL.js CHART.js XTERM.js XTERM.css XTERM_LICENSE
                       UPLOT.js UPLOT.css UPLOT_LICENSE PROGRAM.js...
 
 Each PROGRAM.js has its PROGRAM.wasm beside it.  The file opens from disk
@@ -53,12 +53,12 @@ def library(name, script, css, licence, page):
 
 
 def main():
-    out, index, terminal, xterm_js, xterm_css, xterm_licence, uplot_js, uplot_css, uplot_licence, *programs = sys.argv[1:]
+    out, index, terminal, chart, xterm_js, xterm_css, xterm_licence, uplot_js, uplot_css, uplot_licence, *programs = sys.argv[1:]
     page = read(index)
     xterm, xterm_notice, page = library('xterm.js', xterm_js, xterm_css, xterm_licence, page)
     uplot, uplot_notice, page = library('uPlot', uplot_js, uplot_css, uplot_licence, page)
 
-    scripts = [xterm, uplot]
+    scripts = [xterm, script_safe(read(chart), chart), uplot]
     blocks = []
     for program in programs:
         name = os.path.basename(program)[:-len('.js')]
@@ -81,8 +81,9 @@ def main():
     page = page.replace(csp.group(0), f'<meta http-equiv="Content-Security-Policy" content="{policy}">')
 
     page = replace_once(page, '<script src="xterm.js"></script>\n', xterm_notice + f'<script>{xterm}</script>\n')
+    page = replace_once(page, '<script src="chart.js"></script>\n', f'<script>{scripts[1]}</script>\n')
     inline = uplot_notice + f'<script>{uplot}</script>\n'
-    inline += ''.join(f'<script>{s}</script>\n' for s in scripts[2:-1]) + ''.join(blocks)
+    inline += ''.join(f'<script>{s}</script>\n' for s in scripts[3:-1]) + ''.join(blocks)
     page = replace_once(page, '<script src="uPlot.iife.min.js"></script>\n', inline)
     page = replace_once(page, '<script src="terminal.js"></script>', f'<script>{scripts[-1]}</script>')
 

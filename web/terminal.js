@@ -197,166 +197,39 @@
   }
 
   /*
-   * The chart of value_table's rows: y against x as the program wrote them,
-   * read from its output, never computed here.  It keeps every k-th row,
-   * and k doubles whenever the points pass MOST_POINTS, so that it spans
-   * the whole table so far in bounded memory.
+   * The chart of value_table's rows (chart.js) is an extra: whatever breaks
+   * it, uPlot missing or failing to draw, leaves the run and its rows going,
+   * and the chart's place says that this browser cannot draw it.
    */
-  const ROW = /^(\d+)\.  x=\s*(\S+)  y=\s*(\S+) $/;
-  const MOST_POINTS = 20000;
-  const chart = document.getElementById('chart');
-  const plotArea = document.getElementById('plot');
-  const pointText = document.getElementById('point');
-  let plot = null;
-  let drawing = null;
-
-  function newTable() {
-    return { rows: 0, every: 1, rest: '', number: [], x: [], y: [], xText: [], yText: [] };
-  }
-
-  // "inf" and "nan" as printf writes them are no place on the chart.
-  function value(text) {
-    const number = Number(text);
-    return Number.isFinite(number) ? number : null;
-  }
-
-  // Takes the rows in a piece of output; true if a row was kept.
-  function takeRows(table, text) {
-    const lines = (table.rest + text).split('\n');
-    // A line is a row only from its start; a line that long is none.
-    table.rest = lines.pop().slice(-200);
-    let kept = false;
-    for (const line of lines) {
-      const row = ROW.exec(line);
-      if (!row)
-        continue;
-      table.rows++;
-      const x = value(row[2]);
-      if ((table.rows - 1) % table.every || x === null)
-        continue;
-      table.number.push(table.rows);
-      table.x.push(x);
-      table.y.push(value(row[3]));
-      table.xText.push(row[2]);
-      table.yText.push(row[3]);
-      kept = true;
-      if (table.number.length > MOST_POINTS) {
-        table.every *= 2;
-        const keep = (_, i) => (table.number[i] - 1) % table.every === 0;
-        for (const key of ['x', 'y', 'xText', 'yText', 'number'])
-          table[key] = table[key].filter(keep);
+  function charting(action) {
+    try {
+      return action(window.tableChart);
+    } catch (error) {
+      try {
+        window.tableChart.failed(error);
+      } catch (ignored) {
+        // No chart.js at all: there is no chart to speak of.
       }
+      return false;
     }
-    return kept;
   }
-
-  function hideChart() {
-    clearTimeout(drawing);
-    drawing = null;
-    chart.hidden = true;
-    pointText.textContent = '';
-    plotArea.setAttribute('aria-valuemax', '1');
-    plotArea.setAttribute('aria-valuenow', '1');
-    plotArea.setAttribute('aria-valuetext', 'nincs pont');
-  }
+  let drawing = null;
 
   // Drawn a few times a second while rows come, not for every row.
   function drawSoon() {
     if (!drawing)
-      drawing = setTimeout(draw, 200);
+      drawing = setTimeout(() => {
+        drawing = null;
+        charting((chart) => chart.draw());
+      }, 200);
   }
-
-  // uPlot wants its x values rising; a table with a negative step is drawn
-  // from its last row.
-  function falling(table) {
-    return table.x.length > 1 && table.x[0] > table.x[table.x.length - 1];
-  }
-
-  // The axes' numbers as plain decimals with a point, as the rows have them,
-  // not in the browser's locale; the y axis as wide as its longest number.
-  function ticks(u, values) {
-    return values.map((v) => String(Number(v.toPrecision(10))));
-  }
-  function axisWidth(u, values) {
-    return 30 + 8 * Math.max(3, ...(values || []).map((v) => v.length));
-  }
-
-  function plotSize() {
-    const width = Math.max(plotArea.clientWidth, 100);
-    return { width, height: Math.round(Math.min(320, width * 0.7)) };
-  }
-
-  function draw() {
-    drawing = null;
-    const table = run && run.table;
-    if (!table || !table.x.length)
-      return;
-    chart.hidden = false;
-    if (!plot) {
-      plot = new uPlot({
-        ...plotSize(),
-        scales: { x: { time: false } },
-        axes: [{ label: 'x', stroke: '#222', grid: { stroke: '#ddd' }, values: ticks },
-               { label: 'y', stroke: '#222', grid: { stroke: '#ddd' }, values: ticks, size: axisWidth }],
-        series: [{ label: 'x' }, { label: 'y', stroke: '#1a5fb4', width: 2 }],
-        legend: { show: false },
-        cursor: { drag: { x: false, y: false } },
-        hooks: { setCursor: [(u) => { if (u.cursor.idx != null) showPoint(u.cursor.idx); }] },
-      }, [[], []], plotArea);
-      // Only a new width is followed: the chart's own height must not feed back.
-      new ResizeObserver(() => {
-        if (plotSize().width !== plot.width)
-          requestAnimationFrame(() => plot.setSize(plotSize()));
-      }).observe(plotArea);
-    }
-    const xs = table.x.slice();
-    const ys = table.y.slice();
-    if (falling(table)) {
-      xs.reverse();
-      ys.reverse();
-    }
-    plot.setData([xs, ys]);
-    plotArea.setAttribute('aria-valuemax', String(xs.length));
-    const sampled = document.getElementById('sampled');
-    sampled.replaceChildren(table.rows + ' sor' +
-      (table.every > 1 ? `; a grafikon minden ${table.every}. sort mutatja. ` : '. '),
-      gloss(table.rows + ' rows' + (table.every > 1 ? `; the chart shows every ${table.every}th row.` : '.')));
-  }
-
-  // The point's row number, x and y as the program wrote them.
-  function showPoint(i) {
-    const table = run && run.table;
-    if (!table || i >= table.x.length)
-      return;
-    const j = falling(table) ? table.x.length - 1 - i : i;
-    const text = `${table.number[j]}. sor: x = ${table.xText[j]}, y = ${table.yText[j]}`;
-    pointText.replaceChildren(text + ' ', gloss(`row ${table.number[j]}`));
-    plotArea.setAttribute('aria-valuenow', String(i + 1));
-    plotArea.setAttribute('aria-valuetext', text);
-  }
-
-  // The points are chosen by keyboard as a slider's values.
-  plotArea.addEventListener('keydown', (event) => {
-    const n = plot ? plot.data[0].length : 0;
-    const step = { ArrowRight: 1, ArrowUp: 1, ArrowLeft: -1, ArrowDown: -1,
-                   PageUp: Math.ceil(n / 10), PageDown: -Math.ceil(n / 10) }[event.key];
-    const now = Number(plotArea.getAttribute('aria-valuenow')) - 1;
-    let i = event.key === 'Home' ? 0 : event.key === 'End' ? n - 1 : step === undefined ? null : now + step;
-    if (!n || i === null)
-      return;
-    event.preventDefault();
-    i = Math.max(0, Math.min(n - 1, i));
-    const y = plot.data[1][i];
-    plot.setCursor({ left: plot.valToPos(plot.data[0][i], 'x'), top: y === null ? 0 : plot.valToPos(y, 'y') });
-    showPoint(i);
-  });
 
   async function start(name, script) {
     // sent: the lines handed over so far; script: lines still to be typed,
     // each when the program asks for one, from a link or a paste; blocked:
     // a write waiting for the screen to catch up, with the program's resume.
     const current = { name, line: '', lines: [], waiting: null, ended: false, sent: [], script: script || [],
-                      blocked: null, first: null, table: name === 'value_table' ? newTable() : null };
+                      blocked: null, first: null };
     // Another program's run gives way, as it would to a new one in a console.
     if (run)
       end(run);
@@ -371,7 +244,9 @@
     screen.dataset.waits = '0';
     document.getElementById('told').replaceChildren();
     document.getElementById('shown').hidden = true;
-    hideChart();
+    clearTimeout(drawing);
+    drawing = null;
+    charting((chart) => chart.begin(name === 'value_table'));
     // What the last run wrote may not all be shown yet: the screen is then
     // cleared after it (ESC c resets the terminal).  The first line is
     // marked, to tell when the scrollback has dropped it.
@@ -403,7 +278,7 @@
         if (current.ended)
           return true;
         const text = decode(bytes);
-        if (current.table && takeRows(current.table, text))
+        if (charting((chart) => chart.take(text)))
           drawSoon();
         if (unshown > LOW_WATER && unshown + text.length > HIGH_WATER) {
           current.blocked = { text, resume };

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# browser.sh - builds the terminal page and types into it in headless
-# Chromium (tests/wasm/browser.js); the screenshots go to build-wasm/browser/.
+# browser.sh - builds the terminal page and types into it in Chromium, Firefox
+# ESR and WebKitGTK (under the C.UTF-8 and a Hungarian locale), with
+# tests/wasm/browser.js; the screenshots go to build-wasm/browser/ENGINE/.
 #
 # usage: browser.sh [--soak]   (--soak: only a table of 1 200 000 rows, to its end)
 set -euo pipefail
@@ -11,10 +12,40 @@ needs em++ emscripten
 needs node nodejs
 needs npm npm
 needs_headless_chromium
+needs firefox-esr firefox-esr
+needs WebKitWebDriver webkit2gtk-driver
+needs xvfb-run xvfb
+# WebKit takes its language from the C library's locale: an ungenerated
+# hu_HU.UTF-8 falls back to C, and the page would get en-US.
+locale -a | grep -qix 'hu_HU.utf-\?8' ||
+	skip "the hu_HU.UTF-8 locale is not generated (Debian package locales, then hu_HU.UTF-8 in /etc/locale.gen and locale-gen)"
 
 cmake --preset wasm
 cmake --build --preset wasm
-mkdir -p build-wasm/browser
 # The single file is named after the project version the build was configured with.
 version=$(sed -n "s/^CMAKE_PROJECT_VERSION:STATIC=//p" build-wasm/CMakeCache.txt)
-node tests/wasm/browser.js "$@" build-wasm/page "build-wasm/console_dialogues-$version.html" build-wasm/npm/node_modules build-wasm/browser "$(command -v chromium)"
+files=(build-wasm/page "build-wasm/console_dialogues-$version.html" "${PAGE_NPM_DIR:-build-wasm/npm}/node_modules")
+
+# The engines run side by side, each with its own log, shown whole at the end.
+run() {
+	local name=$1
+	shift
+	mkdir -p "build-wasm/browser/$name"
+	/usr/bin/time -f "$name: %e s" "$@" "${files[@]}" "build-wasm/browser/$name" \
+		>"build-wasm/browser/$name.log" 2>&1
+}
+browser=(node tests/wasm/browser.js "$@")
+run chromium "${browser[@]}" --engine=chromium & chromium=$!
+run firefox "${browser[@]}" --engine=firefox & firefox=$!
+# WebKitWebDriver and its MiniBrowser on an X server of each run's own: two
+# xvfb-run -a started at once would both take the first free display, so
+# each looks for one from a number of its own.
+x=(xvfb-run -s '-screen 0 1400x1000x24')
+run webkit-C "${x[@]}" -n 99 -a env LANG=C.UTF-8 LC_ALL=C.UTF-8 "${browser[@]}" --engine=webkit --language=C & webkit_c=$!
+run webkit-hu "${x[@]}" -n 199 -a env LANG=hu_HU.UTF-8 LC_ALL=hu_HU.UTF-8 "${browser[@]}" --engine=webkit --language=hu-HU & webkit_hu=$!
+status=0
+for job in $chromium $firefox $webkit_c $webkit_hu; do
+	wait "$job" || status=1
+done
+cat build-wasm/browser/{chromium,firefox,webkit-C,webkit-hu}.log
+exit $status
