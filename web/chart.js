@@ -37,6 +37,14 @@ window.tableChart = (function () {
     element.textContent = text;
     return element;
   }
+  // The English gloss counts as English does (Hungarian keeps "sor" after a number).
+  function rows(n) {
+    return n === 1 ? '1 row' : `${n} rows`;
+  }
+  function nth(n) {
+    const suffix = n % 100 >= 11 && n % 100 <= 13 ? 'th' : ['th', 'st', 'nd', 'rd'][n % 10] || 'th';
+    return n + suffix;
+  }
 
   // The chart's own events (keys, the pointer, a new width) break no more than it.
   function safely(action) {
@@ -203,10 +211,11 @@ window.tableChart = (function () {
     const sampled = document.getElementById('sampled');
     sampled.replaceChildren(table.rows + ' sor' +
       (table.every > 1 ? `; a grafikon minden ${table.every}. sort mutatja. ` : '. '),
-      gloss(table.rows + ' rows' + (table.every > 1 ? `; the chart shows every ${table.every}th row.` : '.')));
+      gloss(rows(table.rows) + (table.every > 1 ? `; the chart shows every ${nth(table.every)} row.` : '.')));
     document.getElementById('left-out').replaceChildren(...(table.left ? [
       `${table.left} sor kimaradt a grafikonból: y (vagy x) értéke inf vagy nan, ami nem szám. `,
-      gloss(`${table.left} rows are left out of the chart: their y (or x) is inf or nan, not a number.`)] : []));
+      gloss(`${rows(table.left)} ${table.left === 1 ? 'is' : 'are'} left out of the chart: ` +
+            'their y (or x) is inf or nan, not a number.')] : []));
     if (broken)
       return;
     plotArea.hidden = !table.x.length;
