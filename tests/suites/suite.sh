@@ -36,15 +36,8 @@ build() {
 # whatever it does to its process group.
 mark=${RUN_ALL_RUN:-0}.$$
 export RUN_ALL_SUITE=$mark
-# SUITE_NICE: a suite on the run's longest chain (the 32-bit Wine prefix and
-# its suites, where qemu-i386 runs one case at a time) goes before the others
-# where the machine lets it.
-first=()
-if [ -n "${SUITE_NICE:-}" ] && nice -n "$SUITE_NICE" true 2>/dev/null; then
-	first=(nice -n "$SUITE_NICE")
-fi
 status=0
-("${first[@]}" "$@") </dev/null || status=$?
+("$@") </dev/null || status=$?
 unset RUN_ALL_SUITE
 # Its processor time, the measure of what a suite costs when others run beside it.
 # (Not in a pipeline, whose own process would have no children.)
