@@ -93,6 +93,12 @@ made() {
 	[ -e "$work/dir/ready" ] || fail "init passed but left no ready mark"
 }
 
+# gave_up WHAT: init failed with status 1 and left no ready mark.
+gave_up() {
+	[ $status -eq 1 ] || fail "$1 gave status $status, not 1"
+	[ ! -e "$work/dir/ready" ] || fail "$1 left a ready mark"
+}
+
 init "1 hang"
 made "a second attempt that works"
 grep -q "attempt 1 at the Wine prefix in $work/dir did not end within 2 s" "$work/out" ||
@@ -100,8 +106,7 @@ grep -q "attempt 1 at the Wine prefix in $work/dir did not end within 2 s" "$wor
 echo "recovered: attempt 1 hung and was ended, attempt 2 made the prefix ($took s)"
 
 init "1 hang" "2 hang" "3 hang"
-[ $status -eq 1 ] || fail "three attempts that hung gave status $status, not 1"
-[ ! -e "$work/dir/ready" ] || fail "three attempts that hung left a ready mark"
+gave_up "three attempts that hung"
 grep -q "FAILED: no Wine prefix in $work/dir after 3 attempts" "$work/out" ||
 	fail "the failure was not reported"
 echo "gave up: three attempts hung, each ended, status 1 ($took s)"
@@ -123,8 +128,7 @@ grep -q "attempt 2 at the Wine prefix in $work/dir failed: cmd.exe, run in it, d
 echo "made anew: a prefix with status 0 but no profile, and one that ran nothing ($took s)"
 
 init "1 cut" "2 cut" "3 cut"
-[ $status -eq 1 ] || fail "three prefixes cut short gave status $status, not 1"
-[ ! -e "$work/dir/ready" ] || fail "three prefixes cut short left a ready mark"
+gave_up "three prefixes cut short"
 grep -q "attempt 3 at the Wine prefix in $work/dir failed: system.reg is missing or cut short" "$work/out" ||
 	fail "the prefix cut short was not reported"
 echo "gave up: three wineboots killed with their prefix cut short, status 1 ($took s)"
