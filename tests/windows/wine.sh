@@ -34,6 +34,17 @@ unavailable() {
 	exit 0
 }
 
+# lay_out_bindir TRIPLET: a fresh private bindir laid out as Wine's own: the
+# server beside it, Wine's data at <bindir>/../../share/wine, its Unix
+# libraries under <bindir>/../TRIPLET.
+lay_out_bindir() {
+	rm -rf "$dir/lib" "$dir/share"
+	mkdir -p "$bindir" "$dir/share"
+	ln -s $lib/wineserver "$bindir/wineserver"
+	ln -s /usr/share/wine "$dir/share/wine"
+	ln -s "/usr/lib/$1" "$dir/lib/$1"
+}
+
 # Wine starts every Windows process as <bindir>/wine-preloader <bindir>/wine,
 # where bindir is the folder of the running executable, and finds its data at
 # <bindir>/../../share/wine and ntdll.so under <bindir>/../i386-linux-gnu: so
@@ -42,12 +53,8 @@ make_i686_bindir() {
 	for f in /usr/bin/qemu-i386 $lib/wine $lib/wine-preloader.static /usr/lib/i386-linux-gnu/wine; do
 		[ -e "$f" ] || unavailable "32-bit Wine needs $f (Debian packages qemu-user, wine32:i386, wine32-preloader:i386)"
 	done
-	rm -rf "$dir/lib" "$dir/share"
-	mkdir -p "$bindir" "$dir/share"
+	lay_out_bindir i386-linux-gnu
 	cp $lib/wine-preloader.static "$bindir/wine-preloader.elf"
-	ln -s $lib/wineserver "$bindir/wineserver"
-	ln -s /usr/share/wine "$dir/share/wine"
-	ln -s /usr/lib/i386-linux-gnu "$dir/lib/i386-linux-gnu"
 	cat >"$bindir/wine" <<-END
 	#!/bin/sh
 	export WINELOADERNOEXEC=1
@@ -66,16 +73,12 @@ make_i686_bindir() {
 # 64-bit Wine makes the 32-bit half of a prefix (syswow64 and its registry)
 # with a 32-bit process, which it starts with the loader beside its own
 # executable.  The 64-bit programs need none of it, and it is two fifths of
-# the prefix's CPU time: a private bindir (laid out as above) without the
+# the prefix's CPU time: a private bindir without the
 # 32-bit loader, where that process cannot start and wineboot goes on without.
 make_x86_64_bindir() {
 	[ -x $lib/wine64 ] || unavailable "64-bit Wine needs $lib/wine64 (Debian packages wine, wine64)"
-	rm -rf "$dir/lib" "$dir/share"
-	mkdir -p "$bindir" "$dir/share"
+	lay_out_bindir x86_64-linux-gnu
 	cp $lib/wine64 "$bindir/wine64"
-	ln -s $lib/wineserver "$bindir/wineserver"
-	ln -s /usr/share/wine "$dir/share/wine"
-	ln -s /usr/lib/x86_64-linux-gnu "$dir/lib/x86_64-linux-gnu"
 }
 
 # Wine's server kills a process that has not ended half a second after it
