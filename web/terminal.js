@@ -148,11 +148,12 @@
       if (typeof part === 'string') {
         status.append(part);
       } else {
-        const element = document.createElement(part.tag || 'span');
-        element.textContent = part.text;
+        let element;
         if (part.gloss) {
-          element.className = 'gloss';
-          element.lang = 'en';
+          element = gloss(part.text);
+        } else {
+          element = document.createElement(part.tag || 'span');
+          element.textContent = part.text;
         }
         if (part.click)
           element.addEventListener('click', part.click);
