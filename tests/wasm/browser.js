@@ -925,7 +925,10 @@ async function main() {
         ...sharing(url, browser.downloads),
         'keyboard': async (page) => {
           // Opened afresh, not only changed, the address starts its run too.
+          // The reload waits for the first run's table: one cut short while
+          // its program loads makes the runtime say so on the console.
           await page.goto(url + '#value_table:0,1,0.25');
+          await startsWithTable(page);
           await page.reload();
           await startsWithTable(page);
           await keyboard(page);
