@@ -26,23 +26,26 @@ cmake --build --preset wasm
 version=$(sed -n "s/^CMAKE_PROJECT_VERSION:STATIC=//p" build-wasm/CMakeCache.txt)
 files=(build-wasm/page "build-wasm/console_dialogues-$version.html" "${PAGE_NPM_DIR:-build-wasm/npm}/node_modules")
 
-# The engines run one after another, each with its own log.  Side by side,
-# beside the other suites, a browser that waits burns its time on timers and
-# drawing as it waits: the four took a fifth more processor time so, idle.
+# The engines run side by side, each with its own log, shown whole at the end.
 run() {
 	local name=$1
 	shift
 	mkdir -p "build-wasm/browser/$name"
 	/usr/bin/time -f "$name: %e s" "$@" "${files[@]}" "build-wasm/browser/$name" \
-		>"build-wasm/browser/$name.log" 2>&1 || status=1
-	cat "build-wasm/browser/$name.log"
+		>"build-wasm/browser/$name.log" 2>&1
 }
 browser=(node tests/wasm/browser.js "$@")
-# WebKitWebDriver and its MiniBrowser need an X server: xvfb-run's own.
-x=(xvfb-run -a -s '-screen 0 1400x1000x24')
+run chromium "${browser[@]}" --engine=chromium & chromium=$!
+run firefox "${browser[@]}" --engine=firefox & firefox=$!
+# WebKitWebDriver and its MiniBrowser on an X server of each run's own: two
+# xvfb-run -a started at once would both take the first free display, so
+# each looks for one from a number of its own.
+x=(xvfb-run -s '-screen 0 1400x1000x24')
+run webkit-C "${x[@]}" -n 99 -a env LANG=C.UTF-8 LC_ALL=C.UTF-8 "${browser[@]}" --engine=webkit --language=C & webkit_c=$!
+run webkit-hu "${x[@]}" -n 199 -a env LANG=hu_HU.UTF-8 LC_ALL=hu_HU.UTF-8 "${browser[@]}" --engine=webkit --language=hu-HU & webkit_hu=$!
 status=0
-run chromium "${browser[@]}" --engine=chromium
-run firefox "${browser[@]}" --engine=firefox
-run webkit-C "${x[@]}" env LANG=C.UTF-8 LC_ALL=C.UTF-8 "${browser[@]}" --engine=webkit --language=C
-run webkit-hu "${x[@]}" env LANG=hu_HU.UTF-8 LC_ALL=hu_HU.UTF-8 "${browser[@]}" --engine=webkit --language=hu-HU
+for job in $chromium $firefox $webkit_c $webkit_hu; do
+	wait "$job" || status=1
+done
+cat build-wasm/browser/{chromium,firefox,webkit-C,webkit-hu}.log
 exit $status
