@@ -73,8 +73,8 @@ make_i686_bindir() {
 # 64-bit Wine makes the 32-bit half of a prefix (syswow64 and its registry)
 # with a 32-bit process, which it starts with the loader beside its own
 # executable.  The 64-bit programs need none of it, and it is two fifths of
-# the prefix's CPU time: a private bindir without the
-# 32-bit loader, where that process cannot start and wineboot goes on without.
+# the prefix's CPU time: a private bindir without the 32-bit loader, where
+# that process cannot start and wineboot goes on without.
 make_x86_64_bindir() {
 	[ -x $lib/wine64 ] || unavailable "64-bit Wine needs $lib/wine64 (Debian packages wine, wine64)"
 	lay_out_bindir x86_64-linux-gnu
