@@ -17,5 +17,10 @@ else()
   crlf(${EXPECTED} ${ACTUAL}.expected)
   set(EXPECTED ${ACTUAL}.expected)
 endif()
-set(PROGRAM sh ${WINE} ${ARCH} ${DIR} run ${EXE})
-include(${CMAKE_CURRENT_LIST_DIR}/../run_case.cmake)
+execute_process(
+  COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/../run_case.sh ${INPUT} ${EXPECTED} ${ACTUAL}
+    sh ${WINE} ${ARCH} ${DIR} run ${EXE}
+  RESULT_VARIABLE failed)
+if(failed)
+  message(FATAL_ERROR "the case failed under Wine")
+endif()
