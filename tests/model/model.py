@@ -12,13 +12,18 @@ Each case is typed into the program and its whole output is compared byte for
 byte with the model's; a mismatch prints the input, the expected line and the
 actual line.
 
-usage: model.py BUILD_DIR CASES [--seed N] [--jobs N] [--emulator COMMAND]
+usage: model.py BUILD_DIR CASES [--seed N] [--jobs N] [--emulator COMMAND | --batch COMMAND]
+
+--batch COMMAND: COMMAND BUILD_DIR/PROGRAM runs every case a worker has for
+PROGRAM, one after another (the protocol of tests/wasm/batch.js), where a
+process a case would cost more than the case.
 """
 import argparse
 import math
 import multiprocessing
 import os
 import random
+import select
 import shlex
 import struct
 import subprocess
@@ -301,19 +306,55 @@ def first_difference(expected, actual):
     return 0, b"", b""
 
 
+class Batch:
+    """A program's runs through one process of a batch command."""
+
+    def __init__(self, command):
+        self.proc = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE)
+
+    def read(self, n):
+        got = b""
+        while len(got) < n:
+            if not select.select([self.proc.stdout], [], [], 20)[0]:
+                raise RuntimeError("no answer from %s within 20 s" % self.proc.args)
+            chunk = os.read(self.proc.stdout.fileno(), n - len(got))
+            if not chunk:
+                raise RuntimeError("%s ended" % self.proc.args)
+            got += chunk
+        return got
+
+    def run(self, data):
+        self.proc.stdin.write(struct.pack(">I", len(data)) + data)
+        self.proc.stdin.flush()
+        status, out, err = struct.unpack(">iII", self.read(12))
+        return subprocess.CompletedProcess(self.proc.args, status, self.read(out), self.read(err))
+
+    def close(self):
+        self.proc.stdin.close()
+        self.proc.wait()
+
+
 def worker(job):
-    build, seed, indices, emulator = job
+    build, seed, indices, emulator, batch = job
     out = []
+    batches = {}
     for index in indices:
         program, data, expected = make_case(seed, index)
-        run = subprocess.run(emulator + [os.path.join(build, program)], input=data,
-                             capture_output=True, timeout=20, close_fds=False)
+        if batch:
+            if program not in batches:
+                batches[program] = Batch(batch + [os.path.join(build, program)])
+            run = batches[program].run(data)
+        else:
+            run = subprocess.run(emulator + [os.path.join(build, program)], input=data,
+                                 capture_output=True, timeout=20, close_fds=False)
         actual = run.stdout
         if actual != expected or run.returncode != 0 or run.stderr:
             line, le, la = first_difference(expected, actual)
             out.append((index, program, data, line, le, la, run.returncode, run.stderr))
         else:
             out.append((index, program, None, expected.count(b"\n") - 4, None, None, 0, b""))
+    for each in batches.values():
+        each.close()
     return out
 
 
@@ -325,11 +366,13 @@ def main():
     ap.add_argument("--jobs", type=int, default=2)
     ap.add_argument("--emulator", default="",
                     help="runs a program built for another CPU, such as qemu-aarch64")
+    ap.add_argument("--batch", default="", help="runs a program's cases in one process (see above)")
     args = ap.parse_args()
     started = time.monotonic()
     # Every worker busy, however few the cases.
     chunk = max(1, min(100, -(-args.cases // args.jobs)))
-    jobs = [(args.build, args.seed, range(i, min(i + chunk, args.cases)), shlex.split(args.emulator))
+    jobs = [(args.build, args.seed, range(i, min(i + chunk, args.cases)), shlex.split(args.emulator),
+             shlex.split(args.batch))
             for i in range(0, args.cases, chunk)]
     cases = {"value_table": 0, "triangle_test": 0}
     mismatches = {"value_table": 0, "triangle_test": 0}
