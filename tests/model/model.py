@@ -331,30 +331,37 @@ class Batch:
 
     def close(self):
         self.proc.stdin.close()
-        self.proc.wait()
+        try:
+            self.proc.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            # A run that never answered still holds it.
+            self.proc.kill()
+            self.proc.wait()
 
 
 def worker(job):
     build, seed, indices, emulator, batch = job
     out = []
     batches = {}
-    for index in indices:
-        program, data, expected = make_case(seed, index)
-        if batch:
-            if program not in batches:
-                batches[program] = Batch(batch + [os.path.join(build, program)])
-            run = batches[program].run(data)
-        else:
-            run = subprocess.run(emulator + [os.path.join(build, program)], input=data,
-                                 capture_output=True, timeout=20, close_fds=False)
-        actual = run.stdout
-        if actual != expected or run.returncode != 0 or run.stderr:
-            line, le, la = first_difference(expected, actual)
-            out.append((index, program, data, line, le, la, run.returncode, run.stderr))
-        else:
-            out.append((index, program, None, expected.count(b"\n") - 4, None, None, 0, b""))
-    for each in batches.values():
-        each.close()
+    try:
+        for index in indices:
+            program, data, expected = make_case(seed, index)
+            if batch:
+                if program not in batches:
+                    batches[program] = Batch(batch + [os.path.join(build, program)])
+                run = batches[program].run(data)
+            else:
+                run = subprocess.run(emulator + [os.path.join(build, program)], input=data,
+                                     capture_output=True, timeout=20, close_fds=False)
+            actual = run.stdout
+            if actual != expected or run.returncode != 0 or run.stderr:
+                line, le, la = first_difference(expected, actual)
+                out.append((index, program, data, line, le, la, run.returncode, run.stderr))
+            else:
+                out.append((index, program, None, expected.count(b"\n") - 4, None, None, 0, b""))
+    finally:
+        for each in batches.values():
+            each.close()
     return out
 
 
