@@ -22,10 +22,20 @@ const program = path.resolve(process.argv[2]);
 const factory = require(`${program}.js`);
 const wasmBinary = fs.readFileSync(`${program}.wasm`);
 
+// Each instance adds handlers of these to the process under Node, which
+// would keep every finished instance and its memory: they go with its run.
+const HANDLED = ['uncaughtException', 'unhandledRejection'];
+
 function run(input) {
+  const before = HANDLED.map((event) => process.listeners(event));
   return new Promise((resolve) => {
     const written = { 1: [], 2: [] };
-    const answer = (status) => resolve([status, Buffer.concat(written[1]), Buffer.concat(written[2])]);
+    const answer = (status) => {
+      HANDLED.forEach((event, i) => process.listeners(event)
+        .filter((handler) => !before[i].includes(handler))
+        .forEach((handler) => process.removeListener(event, handler)));
+      resolve([status, Buffer.concat(written[1]), Buffer.concat(written[2])]);
+    };
     let given = false;
     factory({
       wasmBinary,
