@@ -40,8 +40,9 @@ function run(input) {
     factory({
       wasmBinary,
       readInput: (deliver) => {
-        deliver(given ? new Uint8Array(0) : input);
+        const bytes = given ? new Uint8Array(0) : input;
         given = true;
+        deliver(bytes);
       },
       writeOutput: (fd, bytes) => {
         written[fd].push(Buffer.from(bytes));
