@@ -306,6 +306,10 @@ def first_difference(expected, actual):
     return 0, b"", b""
 
 
+# Seconds a case may take, in a process of its own or through a batch.
+CASE_TIMEOUT = 20
+
+
 class Batch:
     """A program's runs through one process of a batch command."""
 
@@ -315,8 +319,8 @@ class Batch:
     def read(self, n):
         got = b""
         while len(got) < n:
-            if not select.select([self.proc.stdout], [], [], 20)[0]:
-                raise RuntimeError("no answer from %s within 20 s" % self.proc.args)
+            if not select.select([self.proc.stdout], [], [], CASE_TIMEOUT)[0]:
+                raise RuntimeError("no answer from %s within %d s" % (self.proc.args, CASE_TIMEOUT))
             chunk = os.read(self.proc.stdout.fileno(), n - len(got))
             if not chunk:
                 raise RuntimeError("%s ended" % self.proc.args)
@@ -352,7 +356,7 @@ def worker(job):
                 run = batches[program].run(data)
             else:
                 run = subprocess.run(emulator + [os.path.join(build, program)], input=data,
-                                     capture_output=True, timeout=20, close_fds=False)
+                                     capture_output=True, timeout=CASE_TIMEOUT, close_fds=False)
             actual = run.stdout
             if actual != expected or run.returncode != 0 or run.stderr:
                 line, le, la = first_difference(expected, actual)
