@@ -144,7 +144,7 @@ whole() {
 # what it is asked to.  Its output is the proof, not its status, which
 # qemu-i386 may lose as it ends (see gate).
 runs() {
-	said=$(WINEDLLOVERRIDES=$run_overrides timeout -k 5 $((boot_timeout / 3 + 1)) \
+	said=$(WINEDLLOVERRIDES=$run_overrides boost timeout -k 5 $((boot_timeout / 3 + 1)) \
 		"$wine" cmd.exe /c echo the prefix runs programs 2>&1) || true
 	case $said in
 	*"the prefix runs programs"*) ;;
@@ -181,21 +181,23 @@ init)
 	# attempt that does not end in time is ended with all that it started.
 	# Then the prefix is judged by what it is, not by wineboot's status:
 	# qemu-i386 may kill wineboot as it ends, its work done (status 137, as
-	# in gate), and a Wine that fails may leave no prefix with status 0.  One
-	# that is not whole, or runs no program, is made anew, three times at most.
+	# in gate), and a Wine that fails may leave no prefix with status 0.  So
+	# too when wineboot ended but processes it started did not: on a busy
+	# machine they may stall, idle, after it has made the prefix.  One that
+	# is not whole, or runs no program, is made anew, three times at most.
 	attempt=1
 	while :; do
 		rm -rf "$prefix"
 		status=0 started=$(date +%s)
 		boost timeout -k 5 $boot_timeout "$boot_wine" wineboot --init >"$dir/wineboot.log" 2>&1 || status=$?
 		booted=$(date +%s)
-		hung=
+		hung= lingered=
 		if [ $status -eq 124 ] || [ $((booted - started)) -ge $boot_timeout ]; then
 			hung="did not end within $boot_timeout s"
 		else
 			bound=$((boot_timeout / 3 + 1)) waited=0
 			timeout -k 5 $bound "$lib/wineserver" -w || waited=$?
-			[ $waited -ne 124 ] || hung="left processes that did not end within $bound s"
+			[ $waited -ne 124 ] || lingered="left processes that did not end within $bound s"
 		fi
 		echo "wine.sh: attempt $attempt: wineboot $((booted - started)) s (status $status), its processes ended $(($(date +%s) - booted)) s later"
 		# What a hang left running goes before the prefix is judged.
@@ -204,9 +206,11 @@ init)
 		if [ -z "$hung" ] && whole && serve && runs; then
 			[ $status -eq 0 ] ||
 				echo "wine.sh: attempt $attempt: wineboot gave status $status, but the prefix is whole and runs a program: kept"
+			[ -z "$lingered" ] ||
+				echo "wine.sh: attempt $attempt: wineboot $lingered (ended), but the prefix is whole and runs a program: kept"
 			break
 		fi
-		echo "wine.sh: attempt $attempt at the Wine prefix in $dir ${hung:-failed: $why}; its log:"
+		echo "wine.sh: attempt $attempt at the Wine prefix in $dir ${hung:-${lingered:+$lingered and }failed: $why}; its log:"
 		cat "$dir/wineboot.log"
 		stop_prefix
 		if [ $attempt -eq 3 ]; then

@@ -3,8 +3,9 @@
 # prefix.  An attempt that hangs and leaves a crash debugger behind must end
 # within its bound with all it started; a wineboot killed as it ends, its
 # prefix whole, must be kept; a prefix cut short or one that runs no program
-# must be made anew; a later attempt that works must make the prefix, and
-# three that fail must fail with a line that says so.
+# must be made anew; one whose wineboot ended but whose processes did not, the
+# prefix whole, must be kept; a later attempt that works must make the prefix,
+# and three that fail must fail with a line that says so.
 set -eu
 wine_sh=$(cd "$(dirname "$0")" && pwd)/wine.sh
 work=$(mktemp -d)
@@ -21,6 +22,8 @@ mkdir "$fake"
 #   cut     writes system.reg without its end, then dies of SIGKILL
 #   partial makes every file but leaves out the user's profile, status 0
 #   mute    makes the prefix, but no program started in it says anything
+#   linger  makes the prefix whole and ends, but what it started does not:
+#           the server's wait for them never returns
 # Any other attempt makes the prefix whole.  The fake wineserver answers
 # nothing, as a stuck one does.
 detach=$(command -v setsid || true)
@@ -58,7 +61,12 @@ case $(what) in
 killed|cut) kill -KILL $$ ;;
 esac
 END
-printf '#!/bin/sh\nexit 0\n' >"$fake/wineserver"
+cat >"$fake/wineserver" <<'END'
+#!/bin/sh
+n=$(cat "$WINE_FAKE_WORK/attempts" 2>/dev/null || echo 0)
+[ "$1" != -w ] || [ "$(sed -n "s/^$n //p" "$WINE_FAKE_WORK/plan")" != linger ] || exec sleep 300
+exit 0
+END
 chmod +x "$fake/wine64" "$fake/wineserver"
 
 fail() {
@@ -140,6 +148,13 @@ grep -q "attempt 1 at the Wine prefix in $work/dir failed: system.reg holds no u
 grep -q "attempt 2 at the Wine prefix in $work/dir failed: cmd.exe, run in it, did not answer" "$work/out" ||
 	fail "the prefix that ran no program was not reported"
 echo "made anew: a prefix with status 0 but no profile, and one that ran nothing ($took s)"
+
+init "1 linger"
+made "a wineboot whose processes did not end, its prefix whole,"
+[ "$attempts" -eq 1 ] || fail "a whole prefix was made again ($attempts attempts)"
+grep -q "attempt 1: wineboot left processes that did not end within 1 s (ended), but the prefix is whole and runs a program: kept" \
+	"$work/out" || fail "the processes that did not end were not reported"
+echo "kept: wineboot's processes did not end, the prefix whole ($took s)"
 
 init "1 cut" "2 cut" "3 cut"
 gave_up "three prefixes cut short"
