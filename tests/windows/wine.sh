@@ -110,17 +110,30 @@ wine_env() {
 	esac
 }
 
-# stop_prefix: ends the prefix's server and every process of the prefix, even
-# when the server no longer answers: those whose environment names the
-# prefix, and the qemu-i386 wrappers, whose command line names DIR.
-stop_prefix() {
-	timeout -k 2 20 "$lib/wineserver" -k >/dev/null 2>&1 || true
-	# One grep for all of /proc: one for each process took seconds of CPU.
-	for pid in $({
+# prefix_processes: the processes of the prefix, whether or not its server
+# still answers: those whose environment names the prefix, and the qemu-i386
+# wrappers, whose command line names DIR.  One grep for all of /proc: one for
+# each process took seconds of CPU.
+prefix_processes() {
+	{
 		grep -lzxF "WINEPREFIX=$prefix" /proc/[0-9]*/environ
 		grep -lzF "$dir/lib/wine" /proc/[0-9]*/cmdline
-	} 2>/dev/null | cut -d/ -f3 | sort -u); do
-		[ "$pid" = $$ ] || kill -KILL "$pid" 2>/dev/null || true
+	} 2>/dev/null | cut -d/ -f3 | sort -u | grep -vx $$
+}
+
+# stop_prefix: ends the prefix's server and every process of the prefix.
+stop_prefix() {
+	timeout -k 2 20 "$lib/wineserver" -k >/dev/null 2>&1 || true
+	for pid in $(prefix_processes); do
+		kill -KILL "$pid" 2>/dev/null || true
+	done
+}
+
+# show_processes: what a stalled attempt left running, each process's state
+# and clock ticks (user, system): asleep or spinning.
+show_processes() {
+	for pid in $(prefix_processes); do
+		echo "  $(sed 's/^.*) //' "/proc/$pid/stat" 2>/dev/null | cut -d' ' -f1,12,13) $(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null)"
 	done
 }
 
@@ -201,6 +214,10 @@ init)
 		fi
 		echo "wine.sh: attempt $attempt: wineboot $((booted - started)) s (status $status), its processes ended $(($(date +%s) - booted)) s later"
 		# What a hang left running goes before the prefix is judged.
+		if [ -n "$hung$lingered" ]; then
+			echo "wine.sh: attempt $attempt: the prefix's processes as it stalled:"
+			show_processes
+		fi
 		stop_prefix
 		why=
 		if [ -z "$hung" ] && whole && serve && runs; then
