@@ -130,10 +130,12 @@ stop_prefix() {
 }
 
 # show_processes: what a stalled attempt left running, each process's state
-# and clock ticks (user, system): asleep or spinning.
+# and clock ticks (user, system): asleep or spinning.  (The list holds the
+# processes that made it too, ended by now.)
 show_processes() {
 	for pid in $(prefix_processes); do
-		echo "  $(sed 's/^.*) //' "/proc/$pid/stat" 2>/dev/null | cut -d' ' -f1,12,13) $(tr '\0' ' ' <"/proc/$pid/cmdline" 2>/dev/null)"
+		stat=$(sed 's/^.*) //' "/proc/$pid/stat" 2>/dev/null | cut -d' ' -f1,12,13)
+		[ -z "$stat" ] || echo "  $stat $({ tr '\0' ' ' <"/proc/$pid/cmdline"; } 2>/dev/null)"
 	done
 }
 
