@@ -204,7 +204,9 @@ init)
 	while :; do
 		rm -rf "$prefix"
 		status=0 started=$(date +%s)
-		boost timeout -k 5 $boot_timeout "$boot_wine" wineboot --init >"$dir/wineboot.log" 2>&1 || status=$?
+		# --foreground: at the bound only wineboot is ended, so that what it
+		# started can be shown as it stalled, before stop_prefix ends it.
+		boost timeout --foreground -k 5 $boot_timeout "$boot_wine" wineboot --init >"$dir/wineboot.log" 2>&1 || status=$?
 		booted=$(date +%s)
 		hung= lingered=
 		if [ $status -eq 124 ] || [ $((booted - started)) -ge $boot_timeout ]; then
