@@ -535,12 +535,17 @@ function sharing(url, downloads) {
       const file = path.join(downloads, 'value_table.txt');
       fs.rmSync(file, { force: true });
       await page.click('#download');
+      // Firefox makes the file empty at once and writes it whole later, from
+      // a .part file of its own: the wait is for the bytes, not the name.
+      const expected = Buffer.from(TABLE_TEXT, 'utf8');
+      const downloaded = () => fs.existsSync(file) ? fs.readFileSync(file) : Buffer.alloc(0);
       const deadline = Date.now() + TIMEOUT;
-      while (!fs.existsSync(file) && Date.now() < deadline)
+      let bytes = downloaded();
+      while (!bytes.equals(expected) && Date.now() < deadline) {
         await new Promise((r) => setTimeout(r, 50));
-      await new Promise((r) => setTimeout(r, 100));
-      const bytes = fs.existsSync(file) ? fs.readFileSync(file) : Buffer.alloc(0);
-      if (!bytes.equals(Buffer.from(TABLE_TEXT, 'utf8')))
+        bytes = downloaded();
+      }
+      if (!bytes.equals(expected))
         throw new Failure(`the downloaded file holds:\n${bytes.toString('hex')}`);
       await page.focus('#terminal textarea');
       await type(page, 'x\n');
