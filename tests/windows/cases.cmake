@@ -12,7 +12,10 @@ else()
 endif()
 set(WINE_RUN sh ${WINE_SH} ${CMAKE_SYSTEM_PROCESSOR} ${WINE_DIR})
 
-add_test(NAME windows/wine-prefix COMMAND ${WINE_RUN} init)
+# Its holder of the boot event spares every run a start of wineboot.
+add_executable(hold_boot windows/hold_boot.cpp)
+target_link_libraries(hold_boot PRIVATE ntdll)
+add_test(NAME windows/wine-prefix COMMAND ${WINE_RUN} init $<TARGET_FILE:hold_boot>)
 set_tests_properties(windows/wine-prefix PROPERTIES
   FIXTURES_SETUP wine SKIP_REGULAR_EXPRESSION "^SKIPPED: " TIMEOUT 900)
 # When the last test is done, the prefix's server goes too, with anything

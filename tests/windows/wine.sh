@@ -1,8 +1,9 @@
 #!/bin/sh
 # wine.sh - runs a Windows build's tests under Wine, with a Wine prefix of its own.
 #
-# usage: wine.sh ARCH DIR init              sets up DIR once (the runner and the
-#                                           prefix), and starts its server
+# usage: wine.sh ARCH DIR init [HOLDER]     sets up DIR once (the runner and the
+#                                           prefix), and starts its server, and
+#                                           HOLDER (hold_boot.cpp) beside it
 #        wine.sh ARCH DIR gate COMMAND...   runs COMMAND, or says why it is skipped
 #        wine.sh ARCH DIR run PROGRAM.exe   runs PROGRAM.exe under Wine
 #        wine.sh ARCH DIR stop              ends every process of the prefix, the
@@ -174,11 +175,28 @@ serve() {
 	boost "$lib/wineserver" -p </dev/null >/dev/null 2>&1 || [ $? -eq 2 ]
 }
 
+# hold HOLDER: starts HOLDER in the prefix and waits, as long as for cmd.exe
+# in runs, for it to hold the boot event.  One that does not is ended, with
+# all of the prefix but its server, and the programs start wineboot as before.
+hold() {
+	# In a subshell of its own: a function's redirections would keep the
+	# caller's output open, and a test would never end.
+	(WINEDLLOVERRIDES=$run_overrides boost "$wine" "$1") >"$dir/holder.log" 2>&1 </dev/null &
+	for _ in $(seq $((boot_timeout * 10 / 3 + 10))); do
+		grep -q '^held' "$dir/holder.log" && return
+		sleep 0.1
+	done
+	echo "wine.sh: the boot event is not held, and each program will start wineboot: $(cat "$dir/holder.log")"
+	stop_prefix
+	serve
+}
+
 case $mode in
 init)
 	if [ -e "$dir/ready" ]; then
 		wine_env
 		serve
+		[ $# -eq 0 ] || hold "$1"
 		exit 0
 	fi
 	mkdir -p "$dir"
@@ -241,6 +259,7 @@ init)
 		attempt=$((attempt + 1))
 	done
 	touch "$dir/ready"
+	[ $# -eq 0 ] || hold "$1"
 	;;
 gate)
 	if [ -e "$dir/ready" ]; then

@@ -32,6 +32,11 @@ cat >"$fake/wine64" <<'END'
 work=$WINE_FAKE_WORK
 n=$(cat "$work/attempts" 2>/dev/null || echo 0)
 what() { sed -n "s/^$n //p" "$work/plan"; }
+case $1 in
+*hold*)
+	[ "$WINE_FAKE_HOLD" != held ] || echo held
+	exec sleep 300 ;;
+esac
 if [ "$1" = cmd.exe ]; then
 	[ "$(what)" = mute ] || { shift 3; echo "$@"; }
 	exit 0
@@ -164,3 +169,27 @@ gave_up "three prefixes cut short"
 grep -q "attempt 3 at the Wine prefix in $work/dir failed: system.reg is missing or cut short" "$work/out" ||
 	fail "the prefix cut short was not reported"
 echo "gave up: three wineboots killed with their prefix cut short, status 1 ($took s)"
+
+# The boot event's holder is left running beside the prefix, until it is
+# stopped, and init ends at once: a copy of its output kept open by the
+# holder's shell would keep the test that reads it waiting for ever.  One that
+# never holds the event is ended, with a line that says so, and init passes.
+hold() {
+	WINE_FAKE_HOLD=$1
+	export WINE_FAKE_HOLD
+	{
+		WINE_FAKE_WORK=$work WINE_LIB=$fake WINE_BOOT_TIMEOUT=2 \
+			sh "$wine_sh" x86_64 "$work/dir" init "$work/hold_boot.exe" 2>&1
+		echo "status $?"
+	} | timeout 30 cat >"$work/out" || fail "init with a holder of the boot event kept its output open"
+	grep -qx "status 0" "$work/out" || fail "init with a holder of the boot event failed"
+}
+hold held
+[ "$(left "$work/dir")" -eq 1 ] || fail "the holder of the boot event is not running beside the prefix"
+WINE_LIB=$fake sh "$wine_sh" x86_64 "$work/dir" stop
+[ "$(left "$work/dir")" -eq 0 ] || fail "the holder of the boot event outlived the prefix"
+echo "held: the boot event's holder ran beside the prefix until it was stopped"
+hold mute
+grep -q "the boot event is not held" "$work/out" || fail "the holder that held nothing was not reported"
+[ "$(left "$work/dir")" -eq 0 ] || fail "the holder that held nothing was left running"
+echo "not held: the holder that held nothing was ended"
