@@ -175,6 +175,8 @@ echo "gave up: three wineboots killed with their prefix cut short, status 1 ($to
 # holder's shell would keep the test that reads it waiting for ever.  One that
 # never holds the event is ended, with a line that says so, and init passes.
 hold() {
+	rm -rf "$work/dir" "$work/attempts"
+	: >"$work/plan"
 	WINE_FAKE_HOLD=$1
 	export WINE_FAKE_HOLD
 	{
