@@ -148,6 +148,16 @@ gated=$(sh "$wine_sh" x86_64 "$work/dir" gate nice)
 [ "$gated" -eq "$expected" ] || fail "a test ran at nice $gated, not $expected"
 echo "ahead: wineboot and a test ran at nice $expected, the caller at $ours"
 
+# A test that fails once, as Wine now and then fails to start a program,
+# passes at its second attempt; one that fails every time fails.
+sh "$wine_sh" x86_64 "$work/dir" gate sh -c '[ -e "$0" ] || { touch "$0"; exit 1; }' "$work/once" >"$work/out" ||
+	fail "a test that failed once was not run again"
+status=0
+sh "$wine_sh" x86_64 "$work/dir" gate false >"$work/out" || status=$?
+[ $status -eq 1 ] && [ "$(grep -c 'failed with status 1' "$work/out")" -eq 3 ] ||
+	fail "a test that always failed gave status $status after $(grep -c failed "$work/out") attempts"
+echo "again: a test that failed once passed at its second attempt, one that always failed failed"
+
 init "1 partial" "2 mute"
 made "a third attempt that works"
 [ "$attempts" -eq 3 ] || fail "$attempts attempts, not 3"
