@@ -24,6 +24,9 @@ arch=$1 dir=$2 mode=$3
 shift 3
 lib=${WINE_LIB:-/usr/lib/wine}
 boot_timeout=${WINE_BOOT_TIMEOUT:-120}
+# The bound on what follows an attempt: its processes' end, cmd.exe's answer,
+# the holder's start.
+settle_timeout=$((boot_timeout / 3 + 1))
 prefix=$dir/prefix
 bindir=$dir/lib/wine
 
@@ -160,7 +163,7 @@ whole() {
 # what it is asked to.  Its output is the proof, not its status, which
 # qemu-i386 may lose as it ends (see gate).
 runs() {
-	said=$(WINEDLLOVERRIDES=$run_overrides boost timeout -k 5 $((boot_timeout / 3 + 1)) \
+	said=$(WINEDLLOVERRIDES=$run_overrides boost timeout -k 5 $settle_timeout \
 		"$wine" cmd.exe /c echo the prefix runs programs 2>&1) || true
 	case $said in
 	*"the prefix runs programs"*) ;;
@@ -175,14 +178,14 @@ serve() {
 	boost "$lib/wineserver" -p </dev/null >/dev/null 2>&1 || [ $? -eq 2 ]
 }
 
-# hold HOLDER: starts HOLDER in the prefix and waits, as long as for cmd.exe
-# in runs, for it to hold the boot event.  One that does not is ended, with
+# hold HOLDER: starts HOLDER in the prefix and waits for it to hold the boot
+# event.  One that does not is ended, with
 # all of the prefix but its server, and the programs start wineboot as before.
 hold() {
 	# In a subshell of its own: a function's redirections would keep the
 	# caller's output open, and a test would never end.
 	(WINEDLLOVERRIDES=$run_overrides boost "$wine" "$1") >"$dir/holder.log" 2>&1 </dev/null &
-	for _ in $(seq $((boot_timeout * 10 / 3 + 10))); do
+	for _ in $(seq $((settle_timeout * 10))); do
 		grep -q '^held' "$dir/holder.log" && return
 		sleep 0.1
 	done
@@ -230,9 +233,9 @@ init)
 		if [ $status -eq 124 ] || [ $((booted - started)) -ge $boot_timeout ]; then
 			hung="did not end within $boot_timeout s"
 		else
-			bound=$((boot_timeout / 3 + 1)) waited=0
-			timeout -k 5 $bound "$lib/wineserver" -w || waited=$?
-			[ $waited -ne 124 ] || lingered="left processes that did not end within $bound s"
+			waited=0
+			timeout -k 5 $settle_timeout "$lib/wineserver" -w || waited=$?
+			[ $waited -ne 124 ] || lingered="left processes that did not end within $settle_timeout s"
 		fi
 		echo "wine.sh: attempt $attempt: wineboot $((booted - started)) s (status $status), its processes ended $(($(date +%s) - booted)) s later"
 		# What a hang left running goes before the prefix is judged.
