@@ -13,7 +13,12 @@ A value_table run whose count asks for more than ROW_CAP rows is legitimate
 but could print gigabytes; its head is checked, it is stopped, and it is
 reported as cut short instead of counted as a run.
 
-usage: fuzz.py BUILD_DIR RUNS [--seed N] [--jobs N] [--timeout S]
+usage: fuzz.py BUILD_DIR RUNS [--seed N] [--jobs N] [--timeout S] [--batch COMMAND]
+
+--batch COMMAND: COMMAND BUILD_DIR/PROGRAM LIMIT runs every input a worker has
+for PROGRAM, one after another (the protocol of tests/wasm/batch.js), and
+stops a run whose output passes LIMIT bytes, which no table of ROW_CAP rows
+reaches; its head must then show a longer table.
 """
 import argparse
 import multiprocessing
@@ -21,6 +26,7 @@ import os
 import random
 import re
 import select
+import shlex
 import subprocess
 import sys
 import tempfile
@@ -28,6 +34,7 @@ import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir))
 from texts import CLOSING, VT_HEAD, TT_HEAD, BUILT, NOT_BUILT  # noqa: E402
+from wasm.batch import Batch  # noqa: E402
 
 TT_VERDICTS = (BUILT, NOT_BUILT)
 RS_OUT = b"A reciprokok \xf6sszege 1..100-ig: 5.187378" + CLOSING
@@ -38,6 +45,9 @@ COUNT_LINE = re.compile(rb"l\xe9p\xe9sek sz\xe1ma = (-?\d+)\n-------------------
 VALUE = rb"(?:-?\d+\.\d{4}|-?inf|-?nan)"
 ROW = re.compile(rb"(\d+)\.  x= *(" + VALUE + rb")  y= *(" + VALUE + rb") \n")
 ROW_CAP = 20000
+# The prompts and the closing text, and ROW_CAP rows at their widest: two
+# values of 309 digits and four decimals, and the row's number.
+BATCH_LIMIT = 4096 + ROW_CAP * 660
 
 # The programs, their share of the runs, and how much of their input matters.
 PROGRAMS = (("value_table", 40), ("triangle_test", 30),
@@ -184,16 +194,34 @@ def run_one(build, program, data, timeout, stdin, err):
         proc.kill()
     proc.stdout.close()
     status = proc.wait()
+    if verdict and verdict[0] == "fail":
+        return verdict
     err.seek(0)
-    errors = err.read()
-    out = b"".join(chunks)
-    if verdict and verdict[0] == "cut":
+    return judge(program, status, b"".join(chunks), err.read(), verdict is not None)
+
+
+def run_batched(batches, command, build, program, data, timeout):
+    """run_one's verdict, with the program's runs through one batch process."""
+    if program not in batches:
+        batches[program] = Batch(command + [os.path.join(build, program), str(BATCH_LIMIT)], timeout)
+    try:
+        run = batches[program].run(data)
+    except RuntimeError as error:
+        batches.pop(program).close()
+        return ("fail", str(error))
+    stopped = run.returncode == -2
+    if stopped and not too_long(run.stdout):
+        return ("fail", "over %d bytes of output" % BATCH_LIMIT)
+    return judge(program, run.returncode, run.stdout, run.stderr, stopped)
+
+
+def judge(program, status, out, errors, stopped):
+    """The verdict on a run; stopped: ended once its table showed itself too long."""
+    if stopped:
         head = out[:out.index(b"---")] if b"---" in out else b""
         if not head.startswith(VT_HEAD):
             return ("fail", "a long table without the prompts in front")
-        return verdict
-    if verdict:
-        return verdict
+        return ("cut", None)
     if status != 0:
         return ("fail", "exit status %d" % status)
     if errors:
@@ -220,13 +248,21 @@ def case(seed, index):
 
 
 def worker(job):
-    build, seed, indices, timeout = job
+    build, seed, indices, timeout, batch = job
     results = []
-    with tempfile.TemporaryFile() as stdin, tempfile.TemporaryFile() as err:
-        for index in indices:
-            program, data = case(seed, index)
-            verdict, detail = run_one(build, program, data, timeout, stdin, err)
-            results.append((index, program, verdict, detail, data if verdict == "fail" else None))
+    batches = {}
+    try:
+        with tempfile.TemporaryFile() as stdin, tempfile.TemporaryFile() as err:
+            for index in indices:
+                program, data = case(seed, index)
+                if batch:
+                    verdict, detail = run_batched(batches, batch, build, program, data, timeout)
+                else:
+                    verdict, detail = run_one(build, program, data, timeout, stdin, err)
+                results.append((index, program, verdict, detail, data if verdict == "fail" else None))
+    finally:
+        for each in batches.values():
+            each.close()
     return results
 
 
@@ -238,6 +274,7 @@ def main():
     ap.add_argument("--jobs", type=int, default=2)
     ap.add_argument("--timeout", type=float, default=10.0)
     ap.add_argument("--label", default="")
+    ap.add_argument("--batch", default="", help="runs a program's inputs in one process (see above)")
     args = ap.parse_args()
 
     started = time.monotonic()
@@ -255,7 +292,7 @@ def main():
             jobs = []
             for _ in range(max(args.jobs, (want + batch - 1) // batch)):
                 jobs.append((args.build, args.seed, range(next_index, next_index + batch),
-                             args.timeout))
+                             args.timeout, shlex.split(args.batch)))
                 next_index += batch
             for results in pool.imap(worker, jobs):
                 for index, program, verdict, detail, data in results:

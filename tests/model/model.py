@@ -23,7 +23,6 @@ import math
 import multiprocessing
 import os
 import random
-import select
 import shlex
 import struct
 import subprocess
@@ -33,6 +32,7 @@ from fractions import Fraction
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), os.pardir))
 from texts import CLOSING, VT_HEAD, TT_HEAD, BUILT, NOT_BUILT  # noqa: E402
+from wasm.batch import Batch  # noqa: E402
 
 COUNT = b"l\xe9p\xe9sek sz\xe1ma = %d\n------------------------\n"
 INT_MIN, INT_MAX = -2**31, 2**31 - 1
@@ -310,39 +310,6 @@ def first_difference(expected, actual):
 CASE_TIMEOUT = 20
 
 
-class Batch:
-    """A program's runs through one process of a batch command."""
-
-    def __init__(self, command):
-        self.proc = subprocess.Popen(command, stdin=subprocess.PIPE, stdout=subprocess.PIPE)
-
-    def read(self, n):
-        got = b""
-        while len(got) < n:
-            if not select.select([self.proc.stdout], [], [], CASE_TIMEOUT)[0]:
-                raise RuntimeError("no answer from %s within %d s" % (self.proc.args, CASE_TIMEOUT))
-            chunk = os.read(self.proc.stdout.fileno(), n - len(got))
-            if not chunk:
-                raise RuntimeError("%s ended" % self.proc.args)
-            got += chunk
-        return got
-
-    def run(self, data):
-        self.proc.stdin.write(struct.pack(">I", len(data)) + data)
-        self.proc.stdin.flush()
-        status, out, err = struct.unpack(">iII", self.read(12))
-        return subprocess.CompletedProcess(self.proc.args, status, self.read(out), self.read(err))
-
-    def close(self):
-        self.proc.stdin.close()
-        try:
-            self.proc.wait(timeout=5)
-        except subprocess.TimeoutExpired:
-            # A run that never answered still holds it.
-            self.proc.kill()
-            self.proc.wait()
-
-
 def worker(job):
     build, seed, indices, emulator, batch = job
     out = []
@@ -352,7 +319,7 @@ def worker(job):
             program, data, expected = make_case(seed, index)
             if batch:
                 if program not in batches:
-                    batches[program] = Batch(batch + [os.path.join(build, program)])
+                    batches[program] = Batch(batch + [os.path.join(build, program)], CASE_TIMEOUT)
                 run = batches[program].run(data)
             else:
                 run = subprocess.run(emulator + [os.path.join(build, program)], input=data,

@@ -5,13 +5,17 @@
  * start costs 0.15 s of processor time on a slow machine, a run of the
  * model's a hundredth of that.
  *
- * usage: node batch.js PROGRAM   (PROGRAM.js and PROGRAM.wasm, as built)
+ * usage: node batch.js PROGRAM [LIMIT]   (PROGRAM.js and PROGRAM.wasm, as built)
+ *
+ * A run that writes more than LIMIT bytes to its standard output is stopped
+ * there, as a page stops one (it is never resumed), and answered with exit
+ * status -2 and what it wrote so far.
  *
  * Each request on standard input is a run's standard input: its length as a
  * 4-byte big-endian number, then its bytes.  Each answer on standard output
- * is the exit status (-1 if the program aborted) as a signed 4-byte number,
- * the lengths of the standard output and standard error as 4-byte numbers,
- * then their bytes, all big-endian.
+ * is the exit status (-1 if the program aborted, -2 if it was stopped) as a
+ * signed 4-byte number, the lengths of the standard output and standard
+ * error as 4-byte numbers, then their bytes, all big-endian.
  */
 'use strict';
 
@@ -21,6 +25,7 @@ const path = require('path');
 const program = path.resolve(process.argv[2]);
 const factory = require(`${program}.js`);
 const wasmBinary = fs.readFileSync(`${program}.wasm`);
+const limit = Number(process.argv[3] || Infinity);
 
 // Each instance adds handlers of these to the process under Node, which
 // would keep every finished instance and its memory: they go with its run.
@@ -30,6 +35,7 @@ function run(input) {
   const before = HANDLED.map((event) => process.listeners(event));
   return new Promise((resolve) => {
     const written = { 1: [], 2: [] };
+    let size = 0;
     const answer = (status) => {
       HANDLED.forEach((event, i) => process.listeners(event)
         .filter((handler) => !before[i].includes(handler))
@@ -46,6 +52,10 @@ function run(input) {
       },
       writeOutput: (fd, bytes) => {
         written[fd].push(Buffer.from(bytes));
+        if (fd === 1 && (size += bytes.length) > limit) {
+          answer(-2);
+          return true;
+        }
         return false;
       },
       // The runtime ends a program by throwing its status; under Node it

@@ -20,3 +20,10 @@ foreach(program value_table triangle_test reciprocal_sum tab_pattern)
       COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/hostile/hostile.py ${case} ${command})
   endforeach()
 endforeach()
+
+# The batch runner of the model and the fuzzer stops a run that writes too much,
+# and goes on with the next.
+add_test(NAME wasm/batch-stop
+  COMMAND ${Python3_EXECUTABLE} ${CMAKE_CURRENT_SOURCE_DIR}/wasm/batch_stop.py
+    ${CMAKE_CURRENT_SOURCE_DIR}/wasm/batch.js $<TARGET_FILE_DIR:value_table>/value_table
+    ${CMAKE_CURRENT_SOURCE_DIR}/value_table/quarter-steps.in)
