@@ -292,10 +292,8 @@ async function webkitEngine() {
   // pixels inside); GTK's own style, not the page's, shrinks it.
   fs.mkdirSync(path.join(home, 'gtk-3.0'));
   fs.writeFileSync(path.join(home, 'gtk-3.0', 'gtk.css'), '* { font-size: 1px; min-width: 0; min-height: 0; padding: 0; margin: 0; }\n');
-  // Frames handed over in shared memory, not as DMA buffers, which Xvfb has
-  // no device for: their drawing by OpenGL in software took a quarter of a run.
-  const server = spawn('WebKitWebDriver', [`--port=${port}`], {
-    stdio: 'ignore', env: { ...process.env, XDG_CONFIG_HOME: home, WEBKIT_DISABLE_DMABUF_RENDERER: '1' } });
+  const server = spawn('WebKitWebDriver', [`--port=${port}`],
+                       { stdio: 'ignore', env: { ...process.env, XDG_CONFIG_HOME: home } });
   process.on('exit', () => {
     server.kill();
     fs.rmSync(home, { recursive: true, force: true });
