@@ -278,6 +278,7 @@ def main():
     args = ap.parse_args()
 
     started = time.monotonic()
+    command = shlex.split(args.batch)
     counts = {name: [0, 0, 0] for name, _ in PROGRAMS}   # runs, failures, cut
     failures = []
     done = 0
@@ -292,7 +293,7 @@ def main():
             jobs = []
             for _ in range(max(args.jobs, (want + batch - 1) // batch)):
                 jobs.append((args.build, args.seed, range(next_index, next_index + batch),
-                             args.timeout, shlex.split(args.batch)))
+                             args.timeout, command))
                 next_index += batch
             for results in pool.imap(worker, jobs):
                 for index, program, verdict, detail, data in results:

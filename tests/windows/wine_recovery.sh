@@ -85,16 +85,25 @@ left() {
 	grep -lzxF "WINEPREFIX=$1/prefix" /proc/[0-9]*/environ 2>/dev/null | wc -l
 }
 
-# init PLAN...: runs wine.sh init with the attempts of PLAN ("1 hang" ...)
-# going wrong; sets $status, $took (s) and $attempts, and the output in
-# $work/out.
-init() {
+# fresh PLAN...: no prefix yet, and the attempts of PLAN ("1 hang" ...) to go wrong.
+fresh() {
 	rm -rf "$work/dir" "$work/attempts"
 	printf '%s\n' "$@" >"$work/plan"
+}
+
+# fake_init [HOLDER]: wine.sh init on the fake Wine, 2 s an attempt.
+fake_init() {
+	WINE_FAKE_WORK=$work WINE_FAKE_DETACH=$detach WINE_LIB=$fake WINE_BOOT_TIMEOUT=2 \
+		sh "$wine_sh" x86_64 "$work/dir" init "$@"
+}
+
+# init PLAN...: runs wine.sh init with the attempts of PLAN going wrong; sets
+# $status, $took (s) and $attempts, and the output in $work/out.
+init() {
+	fresh "$@"
 	started=$(date +%s)
 	status=0
-	WINE_FAKE_WORK=$work WINE_FAKE_DETACH=$detach WINE_LIB=$fake WINE_BOOT_TIMEOUT=2 \
-		sh "$wine_sh" x86_64 "$work/dir" init >"$work/out" 2>&1 || status=$?
+	fake_init >"$work/out" 2>&1 || status=$?
 	took=$(($(date +%s) - started))
 	attempts=$(cat "$work/attempts")
 	[ "$took" -le 90 ] || fail "init took $took s with a bound of 2 s an attempt"
@@ -185,13 +194,11 @@ echo "gave up: three wineboots killed with their prefix cut short, status 1 ($to
 # holder's shell would keep the test that reads it waiting for ever.  One that
 # never holds the event is ended, with a line that says so, and init passes.
 hold() {
-	rm -rf "$work/dir" "$work/attempts"
-	: >"$work/plan"
+	fresh
 	WINE_FAKE_HOLD=$1
 	export WINE_FAKE_HOLD
 	{
-		WINE_FAKE_WORK=$work WINE_LIB=$fake WINE_BOOT_TIMEOUT=2 \
-			sh "$wine_sh" x86_64 "$work/dir" init "$work/hold_boot.exe" 2>&1
+		fake_init "$work/hold_boot.exe" 2>&1
 		echo "status $?"
 	} | timeout 30 cat >"$work/out" || fail "init with a holder of the boot event kept its output open"
 	grep -qx "status 0" "$work/out" || fail "init with a holder of the boot event failed"
