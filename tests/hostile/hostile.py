@@ -36,28 +36,30 @@ MILLION_HUGE = b"1" + b"0" * 999_999            # 10^6 digits, past every double
 MB_LETTERS = b"abcdefghijklmnopqrstuvwxyz" * 40330  # a little over 1 MB
 
 # For each program: an ordinary dialogue (answers, then the closing line) and
-# its output, the output when every read fails, and the hostile inputs.
+# its output, the output when every read fails, and the hostile inputs.  Those
+# are made by the case that uses them: a megabyte made for every case cost
+# each a third of its processor time.
 PROGRAMS = {
     "value_table": {
         "answers": b"0\n1\n0.25\n",
         "output": VT_HEAD + count_line(4) + rows((0, 8), (0.25, 8.875), (0.5, 10), (0.75, 11.375)) + CLOSING,
         "nothing": VT_HEAD + count_line(-2147483648) + CLOSING,
-        "letters": b"0 " + MB_LETTERS + b"\n",
+        "letters": lambda: b"0 " + MB_LETTERS + b"\n",
         "letters_out": VT_HEAD + count_line(-2147483648) + CLOSING,  # 0 / 0
-        "digits": b"0\n" + MILLION_FIVE + b"\n2\nx\n",
+        "digits": lambda: b"0\n" + MILLION_FIVE + b"\n2\nx\n",
         "digits_out": VT_HEAD + count_line(3) + rows((0, 8), (2, 22), (4, 52)) + CLOSING,
-        "overflow": b"0\n" + MILLION_HUGE + b"\n1\nx\n",
+        "overflow": lambda: b"0\n" + MILLION_HUGE + b"\n1\nx\n",
         "overflow_out": VT_HEAD + count_line(-2147483648) + CLOSING,
     },
     "triangle_test": {
         "answers": b"3\n4\n5\n",
         "output": TT_HEAD + BUILT + CLOSING,
         "nothing": TT_HEAD + NOT_BUILT + CLOSING,
-        "letters": b"3 4 " + MB_LETTERS + b"\n",
+        "letters": lambda: b"3 4 " + MB_LETTERS + b"\n",
         "letters_out": TT_HEAD + NOT_BUILT + CLOSING,
-        "digits": b"3\n4." + b"0" * 999_999 + b"\n5\nx\n",
+        "digits": lambda: b"3\n4." + b"0" * 999_999 + b"\n5\nx\n",
         "digits_out": TT_HEAD + BUILT + CLOSING,
-        "overflow": b"3\n" + MILLION_HUGE + b"\n5\nx\n",
+        "overflow": lambda: b"3\n" + MILLION_HUGE + b"\n5\nx\n",
         "overflow_out": TT_HEAD + NOT_BUILT + CLOSING,
     },
     "reciprocal_sum": {
@@ -73,9 +75,9 @@ PROGRAMS = {
 for p in ("reciprocal_sum", "tab_pattern"):
     d = PROGRAMS[p]
     d["nothing"] = d["letters_out"] = d["digits_out"] = d["overflow_out"] = d["output"]
-    d["letters"] = MB_LETTERS + b"\n"
-    d["digits"] = MILLION_FIVE + b"\n"      # a million-digit integer at the pause
-    d["overflow"] = MILLION_HUGE + b"\n"
+    d["letters"] = lambda: MB_LETTERS + b"\n"
+    d["digits"] = lambda: MILLION_FIVE + b"\n"      # a million-digit integer at the pause
+    d["overflow"] = lambda: MILLION_HUGE + b"\n"
 
 
 class Failure(Exception):
@@ -163,13 +165,13 @@ def case_stdout_sealed(program, name):
 
 
 def case_letters_line(program, name):
-    ordinary(program, name, PROGRAMS[name]["letters"], PROGRAMS[name]["letters_out"])
+    ordinary(program, name, PROGRAMS[name]["letters"](), PROGRAMS[name]["letters_out"])
 
 
 def case_million_digits(program, name):
     d = PROGRAMS[name]
-    ordinary(program, name, d["digits"], d["digits_out"])
-    ordinary(program, name, d["overflow"], d["overflow_out"])
+    ordinary(program, name, d["digits"](), d["digits_out"])
+    ordinary(program, name, d["overflow"](), d["overflow_out"])
 
 
 def case_pause_40_digits(program, name):
