@@ -7,12 +7,13 @@
  *
  * The page is served from PAGE_DIR by python3 -m http.server, and the same
  * page in one file, SINGLE_FILE, is opened from disk; puppeteer-core and
- * selenium-webdriver come from NODE_MODULES; a screenshot of each scenario
- * goes to OUT_DIR.  Chromium and Firefox are driven by puppeteer-core (CDP
- * and WebDriver BiDi), WebKitGTK by WebKitWebDriver and its MiniBrowser,
- * which need an X display (xvfb-run).  Each is handed to the scenarios as
- * the same small part of puppeteer's Page (see webkitPage); what an engine
- * cannot do is said, with the scenario's name, never skipped in silence.
+ * selenium-webdriver come from NODE_MODULES; a screenshot of each chart, of
+ * the phone and of each failed scenario goes to OUT_DIR.  Chromium and
+ * Firefox are driven by puppeteer-core (CDP and WebDriver BiDi), WebKitGTK by
+ * WebKitWebDriver and its MiniBrowser, which need an X display (xvfb-run).
+ * Each is handed to the scenarios as the same small part of puppeteer's Page
+ * (see webkitPage); what an engine cannot do is said, with the scenario's
+ * name, never skipped in silence.
  * --soak runs only the long table, to its end, on the served page.  --brief
  * leaves out the scenarios of what the page does (sharing, the keyboard, long
  * tables, the chart, the phone) on the served page, for the release's files,
@@ -410,10 +411,13 @@ async function policed(page, problems) {
   problems.splice(0, problems.length, ...problems.filter((problem) => !refusal.test(problem)));
 }
 
+const PICTURED = /chart|phone|soak/;
+
 async function play(page, problems, scenarios) {
   let failed = 0;
   for (const [name, scenario] of Object.entries(scenarios)) {
     const from = Date.now();
+    const failedBefore = failed;
     try {
       try {
         await scenario(page);
@@ -436,8 +440,10 @@ async function play(page, problems, scenarios) {
       }
     }
     problems.length = 0;
-    const shot = path.join(outDir, `${name}.png`);
-    await page.screenshot({ path: shot });
+    // A screenshot costs a tenth of a second's processor time or more: taken
+    // where the picture is what was tested, and where a scenario failed.
+    if (failed > failedBefore || PICTURED.test(name))
+      await page.screenshot({ path: path.join(outDir, `${name}.png`) });
   }
   return failed;
 }

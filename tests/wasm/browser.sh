@@ -30,6 +30,8 @@ files=(build-wasm/page "build-wasm/console_dialogues-$version.html" "${PAGE_NPM_
 run() {
 	local name=$1
 	shift
+	# Empty, so that no screenshot of an earlier run passes for this one's.
+	rm -rf "build-wasm/browser/$name"
 	mkdir -p "build-wasm/browser/$name"
 	/usr/bin/time -f "$name: %e s" "$@" "${files[@]}" "build-wasm/browser/$name" \
 		>"build-wasm/browser/$name.log" 2>&1
