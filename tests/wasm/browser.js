@@ -293,12 +293,8 @@ async function webkitEngine() {
   // pixels inside); GTK's own style, not the page's, shrinks it.
   fs.mkdirSync(path.join(home, 'gtk-3.0'));
   fs.writeFileSync(path.join(home, 'gtk-3.0', 'gtk.css'), '* { font-size: 1px; min-width: 0; min-height: 0; padding: 0; margin: 0; }\n');
-  // Composited layers are drawn with OpenGL, which under Xvfb is llvmpipe's
-  // work on the processor: a fifth of a run's processor time, for the same
-  // page on the screen.  Without them WebKit paints as where it finds no
-  // usable OpenGL.
-  const server = spawn('WebKitWebDriver', [`--port=${port}`], {
-    stdio: 'ignore', env: { ...process.env, XDG_CONFIG_HOME: home, WEBKIT_DISABLE_COMPOSITING_MODE: '1' } });
+  const server = spawn('WebKitWebDriver', [`--port=${port}`],
+                       { stdio: 'ignore', env: { ...process.env, XDG_CONFIG_HOME: home } });
   process.on('exit', () => {
     server.kill();
     fs.rmSync(home, { recursive: true, force: true });
