@@ -312,6 +312,7 @@ async function webkitEngine() {
   }).build();
   await driver.manage().setTimeouts({ script: 60000, pageLoad: 30000 });
   const problems = [];
+  let frame = { width: 0, height: 0 };
   async function run(script, args) {
     const result = await driver.executeAsyncScript(`const done = arguments[arguments.length - 1];
       const args = Array.prototype.slice.call(arguments, 0, -1);
@@ -358,15 +359,32 @@ async function webkitEngine() {
     },
     mouse: { move: (x, y) => driver.actions().move({ x: Math.round(x), y: Math.round(y), origin: Origin.VIEWPORT }).perform() },
     // The window is set so that its viewport has the size asked for; a
-    // desktop engine has no touch screen to emulate.
+    // desktop engine has no touch screen to emulate.  The page learns of the
+    // window's new size a little after the window has it, later while it is
+    // busy: the size it gives is taken for the window's only once it fits in
+    // the window and has held for a while (a stale 1000 pixels, taken at
+    // once, made a phone's window -220 pixels wide).  The frame around the
+    // page, MiniBrowser's toolbar, is kept for the next size.
     setViewport: async ({ width, height }) => {
       const window = driver.manage().window();
-      await window.setRect({ width, height });
-      const [inner, innerHeight] = await run('[window.innerWidth, window.innerHeight]', []);
-      await window.setRect({ width: 2 * width - inner, height: 2 * height - innerHeight });
-      const now = await run('window.innerWidth', []);
-      if (now !== width)
-        throw new Cannot(`MiniBrowser's window is ${now} pixels wide inside, not ${width}`);
+      const end = Date.now() + TIMEOUT;
+      let rect = { width: width + frame.width, height: height + frame.height };
+      let inside = [];
+      for (let tries = 0; tries < 6 && Date.now() < end; tries++) {
+        await window.setRect(rect);
+        for (let since = Date.now(), held = ''; Date.now() - since < QUIET && Date.now() < end;) {
+          inside = await run('[window.innerWidth, window.innerHeight]', []);
+          if (inside[0] === width && inside[1] === height) {
+            frame = { width: rect.width - width, height: rect.height - height };
+            return;
+          }
+          if (String(inside) !== held || inside[0] > rect.width || inside[1] > rect.height)
+            [since, held] = [Date.now(), String(inside)];
+          await new Promise((r) => setTimeout(r, 50));
+        }
+        rect = { width: rect.width + width - inside[0], height: rect.height + height - inside[1] };
+      }
+      throw new Cannot(`MiniBrowser's window is ${inside.join('×')} pixels inside, not ${width}×${height}`);
     },
     screenshot: async ({ path: file }) => fs.writeFileSync(file, await driver.takeScreenshot(), 'base64'),
     close: async () => {},
